@@ -1,0 +1,55 @@
+#include "app/InstallApp.h"
+
+#include <objidl.h>
+// objidl.h first: gdiplus.h needs it under WIN32_LEAN_AND_MEAN.
+#include <gdiplus.h>
+#include <stdio.h>
+
+#include "app/CommandLine.h"
+#include "app/MutexProbe.h"
+#include "app/OptionSources.h"
+#include "app/ProductNames.h"
+
+namespace {
+
+void StartGdiplusOnce() {
+  static ULONG_PTR token = 0;
+  if (token) return;
+  Gdiplus::GdiplusStartupInput input;
+  Gdiplus::GdiplusStartup(&token, &input, nullptr);
+}
+
+}  // namespace
+
+CInstallApp& App() {
+  static CInstallApp app;
+  return app;
+}
+
+BOOL CInstallApp::Init(HINSTANCE module, const wchar_t* argumentString) {
+  wchar_t self[260] = {};
+  ::GetModuleFileNameW(nullptr, self, 260);
+  wchar_t line[300] = {};
+  _snwprintf(line, 299, L"[Brill] Init = %s\r\n", self);
+  ::OutputDebugStringW(line);
+
+  // Created on the first call only; it keeps the mutex until the process ends.
+  static SingleInstanceGuard guard(product::kInstallerTitle, self);
+  if (guard.anotherInstanceRunning()) return FALSE;
+
+  instance = module;
+  canWriteMachineRegistry = ProbeMachineRegistryWrite();
+  ParseCommandLine(*this, argumentString);
+  StartGdiplusOnce();
+  ReadOwnVersion(*this);
+  ReadInstalledPid(*this);
+  ReadInstalledMid(*this);
+  return TRUE;
+}
+
+int CInstallApp::Run() {
+  StartUI();
+  return 0;
+}
+
+BOOL CInstallApp::StartUI() { return TRUE; }

@@ -1,0 +1,7 @@
+#pragma once
+#include <windows.h>
+#include <string>
+
+// An unused "{GUID}.tmp" path in the user's temporary folder. Only tested,
+// not created. False after 10 names that all existed.
+bool MakeTempPath(std::wstring& out);

@@ -1,0 +1,24 @@
+#include "util/SystemSeam.h"
+
+namespace {
+
+SystemSeam RealCalls() {
+  SystemSeam s;
+  s.MessageBoxW = ::MessageBoxW;
+  s.ShellExecuteExW = ::ShellExecuteExW;
+  s.CheckTokenMembership = ::CheckTokenMembership;
+  s.GetTokenInformation = ::GetTokenInformation;
+  s.CreateFileA = ::CreateFileA;
+  s.CreateFileW = ::CreateFileW;
+  s.DeviceIoControl = ::DeviceIoControl;
+  s.CloseHandle = ::CloseHandle;
+  return s;
+}
+
+SystemSeam g_seam = RealCalls();
+
+}  // namespace
+
+SystemSeam& Seam() { return g_seam; }
+
+void ResetSystemSeam() { g_seam = RealCalls(); }

@@ -1,0 +1,26 @@
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+// The few Windows calls whose outcome a test cannot arrange for real under
+// Wine: the user's answer to the elevation prompt, a standard user's token,
+// device controls of hardware that is not there, and message-box answers.
+// Every entry defaults to the real call; tests may swap one and must put the
+// defaults back (ResetSystemSeam).
+struct SystemSeam {
+  int(WINAPI* MessageBoxW)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+  BOOL(WINAPI* ShellExecuteExW)(SHELLEXECUTEINFOW* info);
+  BOOL(WINAPI* CheckTokenMembership)(HANDLE token, PSID sid, PBOOL isMember);
+  BOOL(WINAPI* GetTokenInformation)(HANDLE token, TOKEN_INFORMATION_CLASS cls, LPVOID info,
+                                    DWORD length, PDWORD returnLength);
+  HANDLE(WINAPI* CreateFileA)(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                              DWORD disposition, DWORD flags, HANDLE templateFile);
+  HANDLE(WINAPI* CreateFileW)(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                              DWORD disposition, DWORD flags, HANDLE templateFile);
+  BOOL(WINAPI* DeviceIoControl)(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
+                                DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped);
+  BOOL(WINAPI* CloseHandle)(HANDLE handle);
+};
+
+SystemSeam& Seam();
+void ResetSystemSeam();
