@@ -29,6 +29,25 @@ std::wstring ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& inf
   return text;
 }
 
+// Waits for the process while serving this thread's windows, so a program
+// that sends a message to one of them is not blocked.
+bool WaitPumpingMessages(HANDLE process, DWORD timeoutMs) {
+  DWORD deadline = ::GetTickCount() + timeoutMs;
+  for (;;) {
+    LONG left = static_cast<LONG>(deadline - ::GetTickCount());
+    if (left <= 0) return false;
+    DWORD woke = ::MsgWaitForMultipleObjects(1, &process, FALSE, static_cast<DWORD>(left),
+                                             QS_ALLINPUT);
+    if (woke == WAIT_OBJECT_0) return true;
+    if (woke != WAIT_OBJECT_0 + 1) return false;
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
+}
+
 }  // namespace
 
 ProcessResult RunProgram(const std::wstring& program, const std::wstring& arguments,
@@ -72,7 +91,7 @@ ProcessResult RunProgram(const std::wstring& program, const std::wstring& argume
       if (exited) break;
     }
   }
-  if (::WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_TIMEOUT) {
+  if (!WaitPumpingMessages(info.hProcess, timeoutMs)) {
     result.timedOut = true;
     ::TerminateProcess(info.hProcess, 259);
     ::WaitForSingleObject(info.hProcess, 5000);

@@ -1,0 +1,112 @@
+// The installer process from the outside: exit codes, the start-up line it
+// writes to the debugger, and the single-instance hand-over.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/ProductNames.h"
+#include "support/ProcessRunner.h"
+#include "util/FileVersion.h"
+
+namespace {
+
+std::wstring Installer() { return BuiltProgram(L"KelvoSetup.exe"); }
+
+TEST(InstallerProcess, SilentRunExitsWithZero) {
+  ProcessResult result = RunProgram(Installer(), L"/S");
+  ASSERT_TRUE(result.started);
+  EXPECT_FALSE(result.timedOut);
+  EXPECT_EQ(result.exitCode, 0u);
+}
+
+TEST(InstallerProcess, WritesItsInitLineToTheDebugger) {
+  ProcessResult result = RunProgram(Installer(), L"/S", 60000, true);
+  ASSERT_TRUE(result.started);
+  EXPECT_EQ(result.exitCode, 0u);
+  std::wstring expected = L"[Brill] Init = " + Installer() + L"\r\n";
+  bool found = false;
+  for (const std::wstring& line : result.debugLines) {
+    if (lstrcmpiW(line.c_str(), expected.c_str()) == 0) found = true;
+  }
+  EXPECT_TRUE(found) << "no init line among " << result.debugLines.size() << " debugger lines";
+}
+
+// Stands in for a first installer instance: holds the mutex and owns a window
+// with the installer's title that records what WM_COPYDATA brings.
+class FirstInstance {
+ public:
+  FirstInstance() {
+    mutex_ = ::CreateMutexW(nullptr, FALSE, product::kInstallerTitle);
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = &FirstInstance::WindowProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"KelvoTestFirstInstance";
+    ::RegisterClassW(&wc);
+    window_ = ::CreateWindowW(wc.lpszClassName, product::kInstallerTitle, WS_OVERLAPPEDWINDOW, 0, 0,
+                              100, 100, nullptr, nullptr, wc.hInstance, nullptr);
+    ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  ~FirstInstance() {
+    ::DestroyWindow(window_);
+    ::CloseHandle(mutex_);
+  }
+  bool ready() const { return mutex_ && window_; }
+
+  int copies = 0;
+  DWORD lastSize = 0;
+  ULONG_PTR lastTag = 1;
+  std::wstring lastText;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_COPYDATA) {
+      auto* self = reinterpret_cast<FirstInstance*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+      auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+      if (self && copy) {
+        ++self->copies;
+        self->lastSize = copy->cbData;
+        self->lastTag = copy->dwData;
+        self->lastText.assign(static_cast<const wchar_t*>(copy->lpData));
+      }
+      return TRUE;
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+
+  HANDLE mutex_ = nullptr;
+  HWND window_ = nullptr;
+};
+
+TEST(SingleInstance, SecondInstanceExitsWithZeroAndHandsItsPathOver) {
+  FirstInstance first;
+  ASSERT_TRUE(first.ready());
+  ProcessResult result = RunProgram(Installer(), L"/S");
+  ASSERT_TRUE(result.started);
+  EXPECT_FALSE(result.timedOut);
+  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(first.copies, 1);
+  EXPECT_EQ(first.lastSize, 520u);
+  EXPECT_EQ(first.lastTag, 0u);
+  EXPECT_EQ(lstrcmpiW(first.lastText.c_str(), Installer().c_str()), 0) << first.lastText.size();
+}
+
+TEST(SingleInstance, SecondInstanceWithoutAWindowStillExitsWithZero) {
+  HANDLE mutex = ::CreateMutexW(nullptr, FALSE, product::kInstallerTitle);
+  ASSERT_TRUE(mutex);
+  ProcessResult result = RunProgram(Installer(), L"");
+  ::CloseHandle(mutex);
+  ASSERT_TRUE(result.started);
+  EXPECT_FALSE(result.timedOut);
+  EXPECT_EQ(result.exitCode, 0u);
+}
+
+TEST(ShippedBinaries, BothBuildsCarryTheOwnVersion) {
+  EXPECT_EQ(ReadFileVersionText(Installer().c_str()), KELVO_OWN_VERSION_TEXT);
+  std::wstring shipped = std::wstring(KELVO_BINARY_DIR_WIN) + L"\\..\\i686\\KelvoSetup.exe";
+  if (::GetFileAttributesW(shipped.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    GTEST_SKIP() << "the i686 build is not there";
+  }
+  EXPECT_EQ(ReadFileVersionText(shipped.c_str()), KELVO_OWN_VERSION_TEXT);
+}
+
+}  // namespace
