@@ -53,3 +53,44 @@ int CInstallApp::Run() {
 }
 
 BOOL CInstallApp::StartUI() { return TRUE; }
+
+void CInstallApp::PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (::IsWindow(mainWindow)) ::PostMessageW(mainWindow, message, wParam, lParam);
+}
+
+int CInstallApp::OnExtractDone(BOOL success) {
+  PostToMainWindow(success ? kMsgExtractDone : kMsgExtractFailed, 0, 0);
+  // The new files are in place: the product may start again.
+  context.ReleaseProductMutex();
+  return 0;
+}
+
+int CInstallApp::OnProgress(int percent) {
+  PostToMainWindow(kMsgProgress, static_cast<WPARAM>(percent), 0);
+  return 0;
+}
+
+int CInstallApp::OnWaitForUi(HANDLE event) {
+  PostToMainWindow(kMsgWaitForUi, 0, reinterpret_cast<LPARAM>(event));
+  return 0;
+}
+
+int CInstallApp::OnShellExtensionsRegistered(BOOL result) {
+  PostToMainWindow(kMsgShellExtensionsRegistered, static_cast<WPARAM>(result), 0);
+  return 0;
+}
+
+int CInstallApp::OnProductStopped() {
+  PostToMainWindow(kMsgProductStopped, 0, 0);
+  return 0;
+}
+
+int CInstallApp::OnRecordsWritten() {
+  PostToMainWindow(kMsgRecordsWritten, 0, 0);
+  return 0;
+}
+
+int CInstallApp::OnInstallDone() {
+  PostToMainWindow(kMsgInstallDone, 0, 0);
+  return 0;
+}

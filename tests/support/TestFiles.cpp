@@ -20,6 +20,11 @@ ScopedTempDir::ScopedTempDir() {
   ::CreateDirectoryW(path_.c_str(), nullptr);
 }
 
+ScopedTempDir::ScopedTempDir(const std::wstring& parent) {
+  path_ = parent + L"\\kt" + NewGuidText().substr(1, 8);
+  ::CreateDirectoryW(path_.c_str(), nullptr);
+}
+
 ScopedTempDir::~ScopedTempDir() { RemoveTreeForcibly(path_); }
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
@@ -120,7 +125,18 @@ std::wstring PendingRenameOperationsText() {
   return text;
 }
 
-bool IsScheduledForDeletionAtRestart(const std::wstring& path) {
+namespace {
+
+std::wstring WithoutNtPrefix(std::wstring path) {
+  // A rename that may replace its target is marked with a leading "!".
+  if (!path.empty() && path[0] == L'!') path = path.substr(1);
+  if (path.rfind(L"\\??\\", 0) == 0) path = path.substr(4);
+  return path;
+}
+
+}  // namespace
+
+bool IsScheduledForRenameAtRestart(const std::wstring& source, const std::wstring& target) {
   // The value is a list of NUL-terminated pairs: "\??\source", then the target
   // ("" for a deletion).
   std::wstring text = PendingRenameOperationsText();
@@ -128,14 +144,32 @@ bool IsScheduledForDeletionAtRestart(const std::wstring& path) {
   while (position < text.size()) {
     size_t end = text.find(L'\0', position);
     if (end == std::wstring::npos) end = text.size();
-    std::wstring source = text.substr(position, end - position);
+    std::wstring from = WithoutNtPrefix(text.substr(position, end - position));
     position = end + 1;
     size_t targetEnd = text.find(L'\0', position);
     if (targetEnd == std::wstring::npos) targetEnd = text.size();
-    std::wstring target = text.substr(position, targetEnd - position);
+    std::wstring to = WithoutNtPrefix(text.substr(position, targetEnd - position));
     position = targetEnd + 1;
-    if (source.rfind(L"\\??\\", 0) == 0) source = source.substr(4);
-    if (target.empty() && lstrcmpiW(source.c_str(), path.c_str()) == 0) return true;
+    if (lstrcmpiW(from.c_str(), source.c_str()) == 0 &&
+        lstrcmpiW(to.c_str(), target.c_str()) == 0) {
+      return true;
+    }
   }
   return false;
+}
+
+bool IsScheduledForDeletionAtRestart(const std::wstring& path) {
+  return IsScheduledForRenameAtRestart(path, L"");
+}
+
+PendingRenamesLock::PendingRenamesLock()
+    : mutex_(::CreateMutexW(nullptr, FALSE, L"Local\\KelvoTestsPendingRenames")) {
+  if (mutex_) ::WaitForSingleObject(mutex_, 30000);
+}
+
+PendingRenamesLock::~PendingRenamesLock() {
+  if (mutex_) {
+    ::ReleaseMutex(mutex_);
+    ::CloseHandle(mutex_);
+  }
 }

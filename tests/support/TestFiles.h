@@ -10,6 +10,8 @@ std::wstring NewGuidText();
 class ScopedTempDir {
  public:
   ScopedTempDir();
+  // The same under another folder, e.g. one on a different drive.
+  explicit ScopedTempDir(const std::wstring& parent);
   ~ScopedTempDir();
   ScopedTempDir(const ScopedTempDir&) = delete;
   ScopedTempDir& operator=(const ScopedTempDir&) = delete;
@@ -47,3 +49,19 @@ class HeldImage {
 // source and target (target empty for a deletion), "\??\" prefixes removed.
 std::wstring PendingRenameOperationsText();
 bool IsScheduledForDeletionAtRestart(const std::wstring& path);
+bool IsScheduledForRenameAtRestart(const std::wstring& source, const std::wstring& target);
+
+// Hold this around code that schedules renames for the next restart. The
+// system reads, extends and writes back PendingFileRenameOperations without a
+// lock, so tests running at once in other processes could lose each other's
+// entries; this named mutex makes them take turns.
+class PendingRenamesLock {
+ public:
+  PendingRenamesLock();
+  ~PendingRenamesLock();
+  PendingRenamesLock(const PendingRenamesLock&) = delete;
+  PendingRenamesLock& operator=(const PendingRenamesLock&) = delete;
+
+ private:
+  HANDLE mutex_ = nullptr;
+};

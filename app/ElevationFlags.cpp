@@ -1,0 +1,4 @@
+#include "app/ElevationFlags.h"
+
+BOOL Restarted = FALSE;
+BOOL GreenMode = FALSE;

@@ -1,0 +1,59 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// The install state every stage shares: where the product goes, what is
+// installed already, the user's choices and the step flags. The UI thread
+// writes its choices only before posting the command that makes the worker
+// read them; the worker writes only its step flags and the product mutex.
+class SetupContext {
+ public:
+  // Fills the context once, before the pre-checks.
+  void SetUp();
+
+  // Registration steps, run by the install worker.
+  void PrepareShellExtensionUpdate();
+  BOOL RegisterShellExtensions();
+  void RequestProductRegistration();
+  void WriteRegistryRecords();
+  void CreateDesktopShortcut();
+  void StopRunningProduct();
+  void StopRunningProduct(WPARAM cleanFolder);
+  void CreateProductMutex();
+  // The folder entry in "Computer", for fresh installs only.
+  void RegisterNamespaceFolderStep();
+  // Lets the product restart the shell when the old extension is still loaded.
+  void RefreshShellStep();
+  void PostInstallLaunch();
+  // Closes the product mutex taken for an upgrade, once its files are in place.
+  void ReleaseProductMutex();
+
+  std::wstring appDataDir;
+  std::wstring startMenuDir;
+  std::wstring desktopDir;
+  std::wstring productExe;
+  std::wstring installDir;
+  std::wstring defaultInstallDir;
+  std::wstring previousVersion;
+  BOOL launchAfterInstall = TRUE;
+  BOOL autoStart = FALSE;
+  INT32 installMode = 0;
+  BOOL introSnapshotTaken = FALSE;
+  INT64 introUiSize = 0;
+  INT64 introXmlSize = 0;
+  BOOL shellExtOutdated = FALSE;
+  BOOL shellExtCleared = FALSE;
+  BOOL formerNameInstalled = FALSE;
+  std::wstring productName;
+  BOOL productMutexCreated = FALSE;
+  HANDLE productMutex = nullptr;
+};
+
+// Install modes.
+enum InstallMode : INT32 {
+  kFreshInstall = 0,
+  kUpgrade = 1,
+  kOverwrite = 2,
+  kNewerInstalled = 3,
+};

@@ -1,0 +1,145 @@
+#include "install/InstallWorker.h"
+
+#include <objbase.h>
+#include <process.h>
+
+#include <string>
+
+#include "app/ElevationFlags.h"
+#include "app/SetupContext.h"
+#include "util/FolderOps.h"
+
+InstallWorker::~InstallWorker() {
+  if (thread_) ::CloseHandle(thread_);
+}
+
+BOOL InstallWorker::Start(SetupContext* context, HMODULE resources) {
+  context_ = context;
+  resources_ = resources;
+  unsigned id = 0;
+  uintptr_t handle = _beginthreadex(nullptr, 0, &InstallWorker::ThreadMain, this, 0, &id);
+  if (!handle) return FALSE;
+  thread_ = reinterpret_cast<HANDLE>(handle);
+  threadId_ = id;
+  return TRUE;
+}
+
+int InstallWorker::SetObserver(IInstallCallback* observer) {
+  lock_.Lock();
+  observer_ = observer;
+  lock_.Unlock();
+  return 1;
+}
+
+IInstallCallback* InstallWorker::observer() {
+  lock_.Lock();
+  IInstallCallback* current = observer_;
+  lock_.Unlock();
+  return current;
+}
+
+BOOL InstallWorker::Post(UINT command, WPARAM wParam) {
+  return ::PostThreadMessageW(threadId_, command, wParam, 0);
+}
+
+unsigned __stdcall InstallWorker::ThreadMain(void* argument) {
+  auto* worker = static_cast<InstallWorker*>(argument);
+  if (!worker) return 0;
+  ::CoInitialize(nullptr);
+  for (;;) {
+    MSG msg = {};
+    // A quit message (0) or an error (-1) does not end the worker; only 5125 does.
+    if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) continue;
+    if (msg.message == kCmdQuit) break;
+    switch (msg.message) {
+      case kCmdExtract:
+        worker->Extract();
+        break;
+      case kCmdInstall:
+        worker->RunSchedule(msg.wParam);
+        break;
+      case kCmdStopProduct:
+        worker->StopProduct(msg.wParam);
+        break;
+      default:
+        break;
+    }
+  }
+  ::CoUninitialize();
+  return 0;
+}
+
+void InstallWorker::Extract() {
+  std::wstring folder = context_->installDir;
+  CreateFolderTree(folder.c_str());
+  BOOL result = FALSE;
+  if (!archiveLibrary_.loaded()) {
+    archiveLibrary_.LoadArchiveLibrary(resources_, L"IDR_7Z_CAB_DLL", L"DLL");
+  }
+  if (archiveLibrary_.loaded()) {
+    context_->PrepareShellExtensionUpdate();
+    result = archiveLibrary_.ExtractMainArchive(resources_, L"ID_KELVOZIP_MAIN", L"BINARY", folder);
+  }
+  if (IInstallCallback* observer = this->observer()) observer->OnExtractDone(result);
+}
+
+void InstallWorker::StopProduct(WPARAM cleanFolder) {
+  context_->StopRunningProduct(cleanFolder);
+  if (IInstallCallback* observer = this->observer()) observer->OnProductStopped();
+}
+
+void InstallWorker::WaitForUiThenRegisterShellExtensions() {
+  // The one synchronous hand-off: the window shows the scan notice if needed,
+  // then sets the event. Without an observer nobody would ever set it.
+  if (IInstallCallback* observer = this->observer()) {
+    HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    observer->OnWaitForUi(event);
+    if (event) {
+      ::WaitForSingleObject(event, INFINITE);
+      ::CloseHandle(event);
+    }
+  }
+  BOOL registered = context_->RegisterShellExtensions();
+  if (IInstallCallback* observer = this->observer()) {
+    observer->OnShellExtensionsRegistered(registered);
+  }
+  if (!registered) context_->RequestProductRegistration();
+}
+
+void InstallWorker::RunSchedule(WPARAM stopProductFirst) {
+  if (!observer()) return;
+  for (int percent = 2; percent <= 100; percent += 2) {
+    if (IInstallCallback* observer = this->observer()) observer->OnProgress(percent);
+    if (percent == 2 && stopProductFirst) {
+      context_->StopRunningProduct();
+      context_->CreateProductMutex();
+    }
+    if (percent == 30) {
+      // Machine-wide registration needs rights a per-user install lacks.
+      if (GreenMode) {
+        ::Sleep(10);
+        continue;
+      }
+      WaitForUiThenRegisterShellExtensions();
+    }
+    if (percent == 50) {
+      context_->WriteRegistryRecords();
+      archiveLibrary_.ReleaseArchiveLibrary();
+      if (IInstallCallback* observer = this->observer()) observer->OnRecordsWritten();
+      if (GreenMode) context_->CreateDesktopShortcut();
+    }
+    if (percent == 80) {
+      if (GreenMode) {
+        ::Sleep(10);
+        continue;
+      }
+      context_->RegisterNamespaceFolderStep();
+      context_->RefreshShellStep();
+    }
+    if (percent == 100) {
+      context_->PostInstallLaunch();
+      if (IInstallCallback* observer = this->observer()) observer->OnInstallDone();
+    }
+    if (GreenMode) ::Sleep(10);
+  }
+}

@@ -1,0 +1,4 @@
+#include "app/SetupContext.h"
+
+// Shortcuts: not yet built.
+void SetupContext::CreateDesktopShortcut() {}

@@ -1,0 +1,65 @@
+// Stand-in for the shell extension and toolbar DLLs. One source serves all
+// four: each copy records registration under its own file name, so the tests
+// can tell which DLL was registered, and by which entry point.
+#include <windows.h>
+#include <ole2.h>
+#include <shlwapi.h>
+
+static const wchar_t kRegisteredKey[] = L"Software\\KelvoStandIn\\Registered";
+static HMODULE self;
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    self = instance;
+    DisableThreadLibraryCalls(instance);
+  }
+  return TRUE;
+}
+
+static const wchar_t* OwnFileName(wchar_t* path) {
+  DWORD length = GetModuleFileNameW(self, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return NULL;
+  return PathFindFileNameW(path);
+}
+
+static HRESULT Record(const wchar_t* how) {
+  wchar_t path[MAX_PATH];
+  const wchar_t* name = OwnFileName(path);
+  if (!name) return E_FAIL;
+  HKEY key = NULL;
+  LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, kRegisteredKey, 0, NULL, 0, KEY_SET_VALUE,
+                                NULL, &key, NULL);
+  if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+  status = RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)how,
+                          (DWORD)((lstrlenW(how) + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
+}
+
+static HRESULT Forget(void) {
+  wchar_t path[MAX_PATH];
+  const wchar_t* name = OwnFileName(path);
+  if (!name) return E_FAIL;
+  HKEY key = NULL;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kRegisteredKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+    return S_OK;  // never registered
+  }
+  RegDeleteValueW(key, name);
+  RegCloseKey(key);
+  return S_OK;
+}
+
+STDAPI DllRegisterServer(void) { return Record(L"DllRegisterServer"); }
+
+STDAPI DllUnregisterServer(void) { return Forget(); }
+
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
+  return install ? Record(L"DllInstall") : Forget();
+}
+
+STDAPI DllCanUnloadNow(void) { return S_OK; }
+
+STDAPI DllGetClassObject(REFCLSID classId, REFIID interfaceId, LPVOID* object) {
+  if (object) *object = NULL;
+  return CLASS_E_CLASSNOTAVAILABLE;
+}

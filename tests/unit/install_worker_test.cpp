@@ -1,0 +1,186 @@
+// The install worker thread with the installer's real resources: extraction
+// of the payload, the step schedule, and the commands that end or repeat.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/SetupContext.h"
+#include "install/InstallWorker.h"
+#include "support/InstallerResources.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+class InstallWorkerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A temporary folder of our own, so leftovers can be counted.
+    temp_ = std::make_unique<ScopedTempPathOverride>(tempRoot_.path() + L"\\");
+    context_.installDir = installRoot_.Join(L"Kelvo 安装 folder");
+  }
+  void TearDown() override {
+    if (worker_.thread()) {
+      worker_.Post(kCmdQuit, 0);
+      ::WaitForSingleObject(worker_.thread(), 10000);
+    }
+    temp_.reset();
+  }
+  void Start(HMODULE resources) {
+    ASSERT_TRUE(worker_.Start(&context_, resources));
+    worker_.SetObserver(&observer_);
+  }
+  bool WorkerEnds() { return ::WaitForSingleObject(worker_.thread(), 20000) == WAIT_OBJECT_0; }
+
+  ScopedTempDir tempRoot_;
+  ScopedTempDir installRoot_;
+  std::unique_ptr<ScopedTempPathOverride> temp_;
+  SetupContext context_;
+  RecordingObserver observer_;
+  InstallWorker worker_;
+};
+
+std::vector<UINT> Messages(const std::vector<RecordingObserver::Event>& events) {
+  std::vector<UINT> messages;
+  for (const auto& e : events) messages.push_back(e.message);
+  return messages;
+}
+
+TEST_F(InstallWorkerTest, ExtractLeavesThePayloadByteIdenticalAndReports5132) {
+  InstallerModule installer;
+  ASSERT_TRUE(installer.get());
+  Start(installer.get());
+  ASSERT_TRUE(worker_.Post(kCmdExtract, 0));
+  ASSERT_TRUE(observer_.WaitFor(kMsgExtractDone)) << "no 5132";
+  std::vector<TreeEntry> installed = ReadTree(context_.installDir);
+  std::vector<TreeEntry> source = ReadTree(PayloadSourceFolder());
+  ASSERT_FALSE(source.empty());
+  ASSERT_EQ(installed.size(), source.size());
+  for (size_t i = 0; i < source.size(); ++i) {
+    EXPECT_EQ(installed[i].path, source[i].path);
+    EXPECT_TRUE(installed[i] == source[i]) << "differs: " << i;
+  }
+}
+
+TEST_F(InstallWorkerTest, ScheduleReportsEveryStepInOrderAndCleansTheTemporaryFolder) {
+  InstallerModule installer;
+  Start(installer.get());
+  worker_.Post(kCmdExtract, 0);
+  ASSERT_TRUE(observer_.WaitFor(kMsgExtractDone));
+  worker_.Post(kCmdInstall, 0);
+  ASSERT_TRUE(observer_.WaitFor(kMsgInstallDone));
+
+  std::vector<UINT> expected = {kMsgExtractDone};
+  for (int percent = 2; percent <= 100; percent += 2) {
+    expected.push_back(kMsgProgress);
+    if (percent == 30) {
+      expected.push_back(kMsgWaitForUi);
+      expected.push_back(kMsgShellExtensionsRegistered);
+    }
+    if (percent == 50) expected.push_back(kMsgRecordsWritten);
+    if (percent == 100) expected.push_back(kMsgInstallDone);
+  }
+  std::vector<RecordingObserver::Event> events = observer_.events();
+  EXPECT_EQ(Messages(events), expected);
+  int percent = 2;
+  for (const auto& e : events) {
+    if (e.message != kMsgProgress) continue;
+    EXPECT_EQ(static_cast<int>(e.wParam), percent);
+    percent += 2;
+  }
+  // The archive copy, the staging folder and the library copy are all gone.
+  EXPECT_TRUE(ListFolder(tempRoot_.path()).empty())
+      << ListFolder(tempRoot_.path()).size() << " entries left";
+}
+
+TEST_F(InstallWorkerTest, TruncatedArchiveReports5131) {
+  std::string archive = InstallerResourceBytes(L"ID_KELVOZIP_MAIN", L"BINARY");
+  ASSERT_GT(archive.size(), 1000u);
+  ScopedTempDir copies;
+  std::wstring copy = CopyInstallerWithResource(copies.path(), L"ID_KELVOZIP_MAIN", L"BINARY",
+                                                archive.substr(0, archive.size() / 3));
+  ASSERT_FALSE(copy.empty());
+  InstallerModule damaged(copy);
+  Start(damaged.get());
+  worker_.Post(kCmdExtract, 0);
+  ASSERT_TRUE(observer_.WaitFor(kMsgExtractFailed)) << "no 5131";
+}
+
+TEST_F(InstallWorkerTest, MissingLibraryCabinetReports5131WithoutExtracting) {
+  ScopedTempDir copies;
+  std::wstring copy = CopyInstallerWithResource(copies.path(), L"IDR_7Z_CAB_DLL", L"DLL", "", true);
+  ASSERT_FALSE(copy.empty());
+  InstallerModule damaged(copy);
+  Start(damaged.get());
+  worker_.Post(kCmdExtract, 0);
+  ASSERT_TRUE(observer_.WaitFor(kMsgExtractFailed));
+  EXPECT_TRUE(ListFolder(context_.installDir).empty());
+}
+
+TEST_F(InstallWorkerTest, ScheduleWithoutObserverInstallsNothing) {
+  InstallerModule installer;
+  Start(installer.get());
+  worker_.Post(kCmdExtract, 0);
+  ASSERT_TRUE(observer_.WaitFor(kMsgExtractDone));
+  std::wstring library = worker_.archiveLibrary().libraryPath();
+  ASSERT_TRUE(FileExists(library));
+  worker_.SetObserver(nullptr);
+  worker_.Post(kCmdInstall, 0);
+  worker_.Post(kCmdQuit, 0);
+  ASSERT_TRUE(WorkerEnds());
+  // The 50 % step would have deleted the library copy.
+  EXPECT_TRUE(FileExists(library));
+  EXPECT_EQ(observer_.events().size(), 1u);
+}
+
+TEST_F(InstallWorkerTest, QuitMessageDoesNotStopTheWorkerButCommand5125Does) {
+  InstallerModule installer;
+  Start(installer.get());
+  ::PostThreadMessageW(worker_.threadId(), WM_QUIT, 0, 0);
+  worker_.Post(kCmdExtract, 0);
+  EXPECT_TRUE(observer_.WaitFor(kMsgExtractDone));
+  EXPECT_EQ(::WaitForSingleObject(worker_.thread(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  worker_.Post(kCmdQuit, 0);
+  EXPECT_TRUE(WorkerEnds());
+}
+
+TEST_F(InstallWorkerTest, SecondExtractAfterAFolderChangeUsesANewLibraryCopy) {
+  InstallerModule installer;
+  Start(installer.get());
+  worker_.Post(kCmdExtract, 0);
+  ASSERT_TRUE(observer_.WaitFor(kMsgExtractDone));
+  std::wstring firstLibrary = worker_.archiveLibrary().libraryPath();
+  std::wstring firstFolder = context_.installDir;
+
+  // The window changes the folder only between commands.
+  context_.installDir = installRoot_.Join(L"second");
+  worker_.Post(kCmdStopProduct, 1);
+  ASSERT_TRUE(observer_.WaitFor(kMsgProductStopped));
+  worker_.Post(kCmdExtract, 0);
+  ASSERT_TRUE(observer_.WaitFor(kMsgExtractDone, 2));
+  EXPECT_NE(worker_.archiveLibrary().libraryPath(), firstLibrary);
+  EXPECT_EQ(ReadTree(context_.installDir).size(), ReadTree(PayloadSourceFolder()).size());
+}
+
+TEST_F(InstallWorkerTest, InstalledFileHeldByAProgramIsReplacedThroughBak) {
+  InstallerModule installer;
+  Start(installer.get());
+  ASSERT_TRUE(::CreateDirectoryW(context_.installDir.c_str(), nullptr));
+  std::wstring target = context_.installDir + L"\\KelvoCloudEnterpriseSync.exe";
+  ASSERT_TRUE(CopyOwnProgram(target));
+  std::string before;
+  ASSERT_TRUE(ReadFileBytes(target, &before));
+  {
+    HeldImage held(target);
+    ASSERT_TRUE(held.ok());
+    worker_.Post(kCmdExtract, 0);
+    ASSERT_TRUE(observer_.WaitFor(kMsgExtractDone));
+  }
+  std::string after, expected;
+  ASSERT_TRUE(ReadFileBytes(target, &after));
+  ASSERT_TRUE(ReadFileBytes(PayloadSourceFolder() + L"\\KelvoCloudEnterpriseSync.exe", &expected));
+  EXPECT_EQ(after, expected);
+  EXPECT_NE(after, before);
+}
+
+}  // namespace

@@ -1,0 +1,232 @@
+#include "unpack/ArchiveCallbacks.h"
+
+#include <shlobj.h>
+#include <stdio.h>
+
+#include "unpack/ArchiveStreams.h"
+
+namespace {
+
+// A property read that leaves the variant cleared on every path.
+class ScopedProperty {
+ public:
+  ScopedProperty() { PropVariantInit(&value_); }
+  ~ScopedProperty() { PropVariantClear(&value_); }
+  PROPVARIANT* operator&() { return &value_; }
+  const PROPVARIANT& operator*() const { return value_; }
+
+ private:
+  PROPVARIANT value_;
+};
+
+void CreateFolderWithParents(const std::wstring& folder) {
+  ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+}
+
+}  // namespace
+
+// --- CArchiveOpenCallback --------------------------------------------------
+
+STDMETHODIMP CArchiveOpenCallback::QueryInterface(REFIID iid, void** out) noexcept {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (iid == IID_IUnknown || iid == IID_IArchiveOpenCallback) {
+    *out = static_cast<IArchiveOpenCallback*>(this);
+  } else if (iid == IID_ICryptoGetTextPassword) {
+    *out = static_cast<ICryptoGetTextPassword*>(this);
+  } else {
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP_(ULONG) CArchiveOpenCallback::AddRef() noexcept { return ++refCount_; }
+
+STDMETHODIMP_(ULONG) CArchiveOpenCallback::Release() noexcept {
+  ULONG left = --refCount_;
+  if (left == 0) delete this;
+  return left;
+}
+
+STDMETHODIMP CArchiveOpenCallback::SetTotal(const UInt64*, const UInt64*) noexcept { return S_OK; }
+
+STDMETHODIMP CArchiveOpenCallback::SetCompleted(const UInt64*, const UInt64*) noexcept {
+  return S_OK;
+}
+
+STDMETHODIMP CArchiveOpenCallback::CryptoGetTextPassword(BSTR*) noexcept { return E_ABORT; }
+
+// --- CArchiveExtractCallback -----------------------------------------------
+
+CArchiveExtractCallback::~CArchiveExtractCallback() {
+  ReleaseOutputStream();
+  if (archive_) archive_->Release();
+}
+
+void CArchiveExtractCallback::Init(IInArchive* archive, const wchar_t* outputFolder,
+                                   IExtractCallback* sink) {
+  if (archive) archive->AddRef();
+  if (archive_) archive_->Release();
+  archive_ = archive;
+  outputFolder_ = outputFolder;
+  if (outputFolder_.empty() || outputFolder_.back() != L'\\') outputFolder_ += L'\\';
+  sink_ = sink;
+  passwordDefined_ = false;
+}
+
+STDMETHODIMP CArchiveExtractCallback::QueryInterface(REFIID iid, void** out) noexcept {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (iid == IID_IUnknown || iid == IID_IArchiveExtractCallback || iid == IID_IProgress) {
+    *out = static_cast<IArchiveExtractCallback*>(this);
+  } else if (iid == IID_ICryptoGetTextPassword) {
+    *out = static_cast<ICryptoGetTextPassword*>(this);
+  } else {
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP_(ULONG) CArchiveExtractCallback::AddRef() noexcept { return ++refCount_; }
+
+STDMETHODIMP_(ULONG) CArchiveExtractCallback::Release() noexcept {
+  ULONG left = --refCount_;
+  if (left == 0) delete this;
+  return left;
+}
+
+STDMETHODIMP CArchiveExtractCallback::SetTotal(UInt64) noexcept { return S_OK; }
+
+STDMETHODIMP CArchiveExtractCallback::SetCompleted(const UInt64*) noexcept { return S_OK; }
+
+STDMETHODIMP CArchiveExtractCallback::CryptoGetTextPassword(BSTR*) noexcept { return E_ABORT; }
+
+void CArchiveExtractCallback::ReleaseOutputStream() {
+  if (outputStream_) {
+    outputStream_->Release();
+    outputStream_ = nullptr;
+  }
+}
+
+UInt32 CArchiveExtractCallback::ItemCount() {
+  UInt32 count = 0;
+  if (archive_) archive_->GetNumberOfItems(&count);
+  return count;
+}
+
+STDMETHODIMP CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStream** outStream,
+                                                Int32 askExtractMode) noexcept {
+  *outStream = nullptr;
+  ReleaseOutputStream();
+  index_ = index;
+
+  {
+    ScopedProperty path;
+    HRESULT hr = archive_->GetProperty(index, kpidPath, &path);
+    if (hr != S_OK) return hr;
+    if ((*path).vt == VT_EMPTY) {
+      relativePath_ = L"[Content]";
+    } else if ((*path).vt == VT_BSTR) {
+      relativePath_ = (*path).bstrVal ? (*path).bstrVal : L"";
+    } else {
+      return E_FAIL;
+    }
+  }
+
+  if (askExtractMode != NArchive::NExtract::NAskMode::kExtract) return S_OK;
+
+  {
+    ScopedProperty attributes;
+    HRESULT hr = archive_->GetProperty(index, kpidAttrib, &attributes);
+    if (hr != S_OK) return hr;
+    if ((*attributes).vt == VT_EMPTY) {
+      attributes_ = 0;
+      attributesDefined_ = false;
+    } else if ((*attributes).vt == VT_UI4) {
+      attributes_ = (*attributes).ulVal;
+      attributesDefined_ = true;
+    } else {
+      return E_FAIL;
+    }
+  }
+
+  UInt32 count = ItemCount();
+
+  {
+    ScopedProperty isDirectory;
+    HRESULT hr = archive_->GetProperty(index, kpidIsDir, &isDirectory);
+    if (hr != S_OK) return hr;
+    if ((*isDirectory).vt == VT_BOOL) {
+      isDirectory_ = (*isDirectory).boolVal != VARIANT_FALSE;
+    } else if ((*isDirectory).vt == VT_EMPTY) {
+      isDirectory_ = false;
+    } else {
+      return E_FAIL;
+    }
+  }
+
+  if (sink_) sink_->OnItemStart(index, count, relativePath_.c_str(), isDirectory_);
+
+  {
+    ScopedProperty modified;
+    HRESULT hr = archive_->GetProperty(index, kpidMTime, &modified);
+    if (hr != S_OK) return hr;
+    if ((*modified).vt == VT_FILETIME) {
+      modificationTime_ = (*modified).filetime;
+      modificationTimeDefined_ = true;
+    } else if ((*modified).vt == VT_EMPTY) {
+      modificationTimeDefined_ = false;
+    } else {
+      return E_FAIL;
+    }
+  }
+
+  size_t lastSlash = relativePath_.rfind(L'\\');
+  if (lastSlash != std::wstring::npos) {
+    CreateFolderWithParents(outputFolder_ + relativePath_.substr(0, lastSlash));
+  }
+  diskPath_ = outputFolder_ + relativePath_;
+
+  if (isDirectory_) {
+    CreateFolderWithParents(diskPath_);
+    return S_OK;
+  }
+
+  if (::GetFileAttributesW(diskPath_.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    ::SetFileAttributesW(diskPath_.c_str(), 0);
+    if (!::DeleteFileW(diskPath_.c_str())) return E_ABORT;
+  }
+  COutFileStream* stream = new COutFileStream;
+  stream->AddRef();
+  if (!stream->Create(diskPath_.c_str())) {
+    stream->Release();
+    return E_ABORT;
+  }
+  outputStream_ = stream;
+  stream->AddRef();
+  *outStream = stream;
+  return S_OK;
+}
+
+STDMETHODIMP CArchiveExtractCallback::PrepareOperation(Int32 askExtractMode) noexcept {
+  extractMode_ = askExtractMode == NArchive::NExtract::NAskMode::kExtract;
+  wprintf(L"Extracting file: %ls\n", relativePath_.c_str());
+  return S_OK;
+}
+
+STDMETHODIMP CArchiveExtractCallback::SetOperationResult(Int32) noexcept {
+  // The item's own result is not consulted: a damaged item still reaches the sink.
+  if (outputStream_) {
+    HRESULT closed = outputStream_->Close(modificationTimeDefined_ ? &modificationTime_ : nullptr);
+    if (closed != S_OK) return closed;
+  }
+  ReleaseOutputStream();
+  if (extractMode_ && attributesDefined_) {
+    ::SetFileAttributesW(diskPath_.c_str(), attributes_);
+  }
+  UInt32 count = ItemCount();
+  if (sink_) sink_->OnItemDone(index_, count, relativePath_.c_str(), isDirectory_);
+  return S_OK;
+}

@@ -1,0 +1,7 @@
+#pragma once
+#include <windows.h>
+
+// Gives the target folder and everything below it the DACL of the source
+// folder. Only on Windows Vista and later and only where both drives keep
+// ACLs. True when the source's DACL was read (whether or not every set worked).
+bool CopyFolderDacl(const wchar_t* targetFolder, const wchar_t* sourceFolder);
