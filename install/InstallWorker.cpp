@@ -11,16 +11,23 @@
 
 InstallWorker::~InstallWorker() {
   if (thread_) ::CloseHandle(thread_);
+  if (queueReady_) ::CloseHandle(queueReady_);
 }
 
 BOOL InstallWorker::Start(SetupContext* context, HMODULE resources) {
   context_ = context;
   resources_ = resources;
+  queueReady_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   unsigned id = 0;
   uintptr_t handle = _beginthreadex(nullptr, 0, &InstallWorker::ThreadMain, this, 0, &id);
   if (!handle) return FALSE;
   thread_ = reinterpret_cast<HANDLE>(handle);
   threadId_ = id;
+  // Thread messages posted before the thread has a queue would be lost.
+  if (queueReady_) {
+    HANDLE waits[2] = {queueReady_, thread_};
+    ::WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+  }
   return TRUE;
 }
 
@@ -46,6 +53,9 @@ unsigned __stdcall InstallWorker::ThreadMain(void* argument) {
   auto* worker = static_cast<InstallWorker*>(argument);
   if (!worker) return 0;
   ::CoInitialize(nullptr);
+  MSG peek;
+  ::PeekMessageW(&peek, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+  if (worker->queueReady_) ::SetEvent(worker->queueReady_);
   for (;;) {
     MSG msg = {};
     // A quit message (0) or an error (-1) does not end the worker; only 5125 does.

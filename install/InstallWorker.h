@@ -40,4 +40,5 @@ class InstallWorker {
   ArchiveLibrary archiveLibrary_;
   SetupContext* context_ = nullptr;
   HMODULE resources_ = nullptr;
+  HANDLE queueReady_ = nullptr;
 };

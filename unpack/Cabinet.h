@@ -6,5 +6,5 @@
 // empty argument or a failed expansion.
 bool ExtractCabinet(const wchar_t* cabinetPath, const wchar_t* destination);
 
-// The SetupIterateCabinetW notification handler; context is the destination.
+// The SetupIterateCabinetW notification handler, for ExtractCabinet.
 UINT CALLBACK CabinetCallback(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR param2);

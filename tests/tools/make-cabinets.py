@@ -42,7 +42,10 @@ def cabinet(files, next_cabinet=None):
         folder_index = 0
         if next_cabinet and index == len(files) - 1:
             folder_index = 0xFFFE  # ifoldCONTINUED_TO_NEXT
-        entries += struct.pack("<IIHHHH", len(content), offset, folder_index, 0x5A21, 0, 0x20)
+        size = len(content)
+        if folder_index == 0xFFFE:
+            size *= 2  # the rest would be in the next cabinet
+        entries += struct.pack("<IIHHHH", size, offset, folder_index, 0x5A21, 0, 0x20)
         entries += name.encode("utf-8") + b"\0"
         offset += len(content)
     files_offset = header_size + folder_size

@@ -106,14 +106,15 @@ TEST_F(InstallWorkerTest, TruncatedArchiveReports5131) {
   ASSERT_TRUE(observer_.WaitFor(kMsgExtractFailed)) << "no 5131";
 }
 
-TEST_F(InstallWorkerTest, MissingLibraryCabinetReports5131WithoutExtracting) {
+TEST_F(InstallWorkerTest, DamagedLibraryCabinetReports5131WithoutExtracting) {
   ScopedTempDir copies;
-  std::wstring copy = CopyInstallerWithResource(copies.path(), L"IDR_7Z_CAB_DLL", L"DLL", "", true);
+  std::wstring copy = CopyInstallerWithResource(copies.path(), L"IDR_7Z_CAB_DLL", L"DLL", "MSCF broken");
   ASSERT_FALSE(copy.empty());
   InstallerModule damaged(copy);
   Start(damaged.get());
   worker_.Post(kCmdExtract, 0);
-  ASSERT_TRUE(observer_.WaitFor(kMsgExtractFailed));
+  ASSERT_TRUE(observer_.WaitFor(kMsgExtractFailed, 1, 20000))
+      << observer_.events().size() << " reports, first " << observer_.events()[0].message;
   EXPECT_TRUE(ListFolder(context_.installDir).empty());
 }
 
