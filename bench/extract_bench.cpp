@@ -1,0 +1,100 @@
+// Times the installer's extraction of its payload (library from the cabinet,
+// archive written out, staged extraction, moves into the folder) against
+// 7-Zip's own console extracting the same archive, both in this Wine prefix.
+// usage: extract_bench INSTALLER.exe 7zr.exe PAYLOAD.7z RUNS
+#include <windows.h>
+#include <psapi.h>
+#include <stdio.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "util/FolderOps.h"
+#include "unpack/ArchiveLibrary.h"
+#include "unpack/TempPath.h"
+
+namespace {
+
+double Now() {
+  LARGE_INTEGER frequency, counter;
+  ::QueryPerformanceFrequency(&frequency);
+  ::QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+double ExtractOurs(HMODULE installer, const std::wstring& folder) {
+  double start = Now();
+  ArchiveLibrary library;
+  library.LoadArchiveLibrary(installer, L"IDR_7Z_CAB_DLL", L"DLL");
+  bool ok = library.ExtractMainArchive(installer, L"ID_KELVOZIP_MAIN", L"BINARY", folder);
+  library.ReleaseArchiveLibrary();
+  double elapsed = Now() - start;
+  if (!ok) fwprintf(stderr, L"our extraction failed\n");
+  return elapsed;
+}
+
+double ExtractPeer(const std::wstring& sevenZip, const std::wstring& archive,
+                   const std::wstring& folder, SIZE_T* peak) {
+  std::wstring command = L"\"" + sevenZip + L"\" x -y -bso0 -bsp0 \"-o" + folder + L"\" \"" +
+                         archive + L"\"";
+  STARTUPINFOW startup = {sizeof(startup)};
+  PROCESS_INFORMATION info = {};
+  double start = Now();
+  if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &info)) {
+    fwprintf(stderr, L"cannot start %ls\n", sevenZip.c_str());
+    return 0;
+  }
+  ::WaitForSingleObject(info.hProcess, INFINITE);
+  double elapsed = Now() - start;
+  PROCESS_MEMORY_COUNTERS counters = {sizeof(counters)};
+  if (::GetProcessMemoryInfo(info.hProcess, &counters, sizeof(counters))) {
+    *peak = std::max(*peak, counters.PeakWorkingSetSize);
+  }
+  ::CloseHandle(info.hThread);
+  ::CloseHandle(info.hProcess);
+  return elapsed;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 5) {
+    fwprintf(stderr, L"usage: extract_bench INSTALLER 7zr.exe PAYLOAD.7z RUNS\n");
+    return 2;
+  }
+  HMODULE installer = ::LoadLibraryExW(argv[1], nullptr,
+                                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!installer) {
+    fwprintf(stderr, L"cannot load %ls\n", argv[1]);
+    return 2;
+  }
+  int runs = _wtoi(argv[4]);
+  std::vector<double> ours, peer;
+  SIZE_T peerPeak = 0;
+  for (int run = 0; run < runs; ++run) {
+    std::wstring ourFolder, peerFolder;
+    MakeTempPath(ourFolder);
+    ours.push_back(ExtractOurs(installer, ourFolder));
+    DeleteDirectoryTree(ourFolder.c_str());
+    MakeTempPath(peerFolder);
+    peer.push_back(ExtractPeer(argv[2], argv[3], peerFolder, &peerPeak));
+    DeleteDirectoryTree(peerFolder.c_str());
+  }
+  PROCESS_MEMORY_COUNTERS counters = {sizeof(counters)};
+  ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters));
+  double ourMedian = Median(ours), peerMedian = Median(peer);
+  wprintf(L"runs: %d (median of each)\n", runs);
+  wprintf(L"installer ExtractMainArchive: %.3f s, peak working set %.1f MiB\n", ourMedian,
+          counters.PeakWorkingSetSize / 1048576.0);
+  wprintf(L"7-Zip 7zr x:                  %.3f s, peak working set %.1f MiB\n", peerMedian,
+          peerPeak / 1048576.0);
+  wprintf(L"ratio (installer/7z x): %.2f\n", peerMedian > 0 ? ourMedian / peerMedian : 0.0);
+  return 0;
+}
