@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "support/ProcessRunner.h"
+#include "support/TestFiles.h"
 #include "unpack/ResourceUnpack.h"
 
 InstallerModule::InstallerModule(const std::wstring& path)
@@ -62,18 +63,7 @@ void ReadTreeInto(const std::wstring& root, const std::wstring& relative, bool w
     TreeEntry entry;
     entry.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.path = entry.isFolder ? path + L"\\" : path;
-    if (!entry.isFolder && withContent) {
-      HANDLE file = ::CreateFileW((root + L"\\" + path).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-      if (file != INVALID_HANDLE_VALUE) {
-        char buffer[65536];
-        DWORD got = 0;
-        while (::ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-          entry.content.append(buffer, got);
-        }
-        ::CloseHandle(file);
-      }
-    }
+    if (!entry.isFolder && withContent) ReadFileBytes(root + L"\\" + path, &entry.content);
     out->push_back(entry);
     if (entry.isFolder) ReadTreeInto(root, path, withContent, out);
   } while (::FindNextFileW(search, &found));

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/ProcessRunner.h"
+#include "support/TestFiles.h"
 
 std::wstring StandInPath(const wchar_t* name) {
   return BuiltProgram(L"product\\") + name;
@@ -183,17 +184,8 @@ std::wstring FromUtf8(const std::string& text) {
 
 std::vector<std::wstring> ReadLaunchLog() {
   std::vector<std::wstring> lines;
-  HANDLE file = ::CreateFileW(LaunchLogPath().c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return lines;
   std::string bytes;
-  char buffer[65536];
-  DWORD got = 0;
-  while (::ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-    bytes.append(buffer, got);
-  }
-  ::CloseHandle(file);
+  if (!ReadFileBytes(LaunchLogPath(), &bytes)) return lines;
   // Only whole lines: a stand-in may be writing its line right now.
   size_t start = 0;
   for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {

@@ -39,8 +39,10 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 bool ReadFileBytes(const std::wstring& path, std::string* bytes) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Shares everything: readers here look at files other processes still write.
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   bytes->clear();
   char buffer[65536];
