@@ -36,7 +36,7 @@ BOOL RunPreChecks(SetupContext& context, const InstallOptions& options,
   }
   if (IsWindows9x(windows)) return Refuse(options, kWindows9xText, MB_OK | MB_ICONERROR);
   if (IsWindows2000(windows)) return Refuse(options, kWindows2000Text, MB_OK | MB_ICONERROR);
-  if (IsScanInProgress() && !options.silent) ScanNotice(nullptr);
+  if (!options.silent && IsScanInProgress()) ScanNotice(nullptr);
   return TRUE;
 }
 
