@@ -63,6 +63,33 @@ bool ShellRename(const std::wstring& from, const std::wstring& to) {
   return ::SHFileOperationW(&operation) == 0;
 }
 
+// The Quick Launch link under its current name replaces the former one.
+void WriteQuickLaunchLink(const std::wstring& appDataDir, const std::wstring& productName,
+                          const std::wstring& productExe) {
+  std::wstring quickLaunch = Join(appDataDir, kQuickLaunchFolder);
+  ::DeleteFileW(Format2(L"%s\\%s.lnk", quickLaunch, product::kFormerName).c_str());
+  CreateLink(productExe.c_str(), Format2(L"%s\\%s.lnk", quickLaunch, productName).c_str(),
+             nullptr);
+}
+
+// Moves the taskbar pin from the former name to the desktop link. Windows 10
+// has no "taskbarpin" verb: its context-menu verbs are run inside the shell.
+void PinDesktopLink(const std::wstring& appDataDir, const std::wstring& desktopLink) {
+  if (!IsWindows7OrLater()) return;
+  std::wstring formerPin = Join(appDataDir, kFormerTaskbarPin);
+  if (Exists(formerPin)) {
+    Seam().ShellExecuteW(nullptr, L"taskbarunpin", formerPin.c_str(), nullptr, nullptr, 0);
+    ::DeleteFileW(formerPin.c_str());
+  }
+  if (WindowsMajorVersion() >= 10) {
+    InvokeTaskbarVerb(kUnpinVerb, desktopLink.c_str());
+    InvokeStartVerb(kUnpinVerb, desktopLink.c_str());
+    InvokeStartVerb(kPinVerb, desktopLink.c_str());
+  } else {
+    Seam().ShellExecuteW(nullptr, L"taskbarpin", desktopLink.c_str(), nullptr, nullptr, 0);
+  }
+}
+
 // The favourites-bar link of the product's former name goes on Windows 7 and
 // later; Explorer is told so that the bar redraws.
 void RemoveFormerFavouritesLink() {
@@ -140,23 +167,8 @@ void SetupContext::CreateShortcuts() {
   }
 
   if (redoDesktop && redoQuickLaunch) {
-    std::wstring quickLaunch = Join(appDataDir, kQuickLaunchFolder);
-    ::DeleteFileW(Format2(L"%s\\%s.lnk", quickLaunch, product::kFormerName).c_str());
-    CreateLink(exe, Format2(L"%s\\%s.lnk", quickLaunch, productName).c_str(), nullptr);
-    if (IsWindows7OrLater()) {
-      std::wstring formerPin = Join(appDataDir, kFormerTaskbarPin);
-      if (Exists(formerPin)) {
-        Seam().ShellExecuteW(nullptr, L"taskbarunpin", formerPin.c_str(), nullptr, nullptr, 0);
-        ::DeleteFileW(formerPin.c_str());
-      }
-      if (WindowsMajorVersion() >= 10) {
-        InvokeTaskbarVerb(kUnpinVerb, desktopLink.c_str());
-        InvokeStartVerb(kUnpinVerb, desktopLink.c_str());
-        InvokeStartVerb(kPinVerb, desktopLink.c_str());
-      } else {
-        Seam().ShellExecuteW(nullptr, L"taskbarpin", desktopLink.c_str(), nullptr, nullptr, 0);
-      }
-    }
+    WriteQuickLaunchLink(appDataDir, productName, productExe);
+    PinDesktopLink(appDataDir, desktopLink);
     if (!silent) NotifyAssociationsChanged();
   }
 
