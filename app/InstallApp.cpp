@@ -8,6 +8,7 @@
 #include "app/CommandLine.h"
 #include "app/MutexProbe.h"
 #include "app/OptionSources.h"
+#include "app/PreChecks.h"
 #include "app/ProductNames.h"
 
 namespace {
@@ -48,6 +49,8 @@ BOOL CInstallApp::Init(HINSTANCE module, const wchar_t* argumentString) {
 }
 
 int CInstallApp::Run() {
+  context.SetUp();
+  if (!RunPreChecks()) return 0;
   StartUI();
   return 0;
 }

@@ -11,12 +11,20 @@ class SetupContext {
  public:
   // Fills the context once, before the pre-checks.
   void SetUp();
+  // Finds an earlier installation through the uninstall entry (or the default
+  // folder) and decides the install mode and folder; sets previousVersion.
+  void LocatePreviousInstall(INT32* mode, std::wstring* folder, std::wstring* defaultFolder);
 
   // Registration steps, run by the install worker.
   void PrepareShellExtensionUpdate();
   BOOL RegisterShellExtensions();
   void RequestProductRegistration();
+  // Shortcuts, then the uninstall entry, then App Paths.
   void WriteRegistryRecords();
+  void WriteUninstallEntry();
+  void WriteAppPath();
+  void WriteAutoStartEntry();
+  void CreateShortcuts();
   void CreateDesktopShortcut();
   void StopRunningProduct();
   void StopRunningProduct(WPARAM cleanFolder);

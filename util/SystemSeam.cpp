@@ -1,5 +1,7 @@
 #include "util/SystemSeam.h"
 
+#include <shlobj.h>
+
 namespace {
 
 SystemSeam RealCalls() {
@@ -12,6 +14,8 @@ SystemSeam RealCalls() {
   s.CreateFileW = ::CreateFileW;
   s.DeviceIoControl = ::DeviceIoControl;
   s.CloseHandle = ::CloseHandle;
+  s.ShellExecuteW = ::ShellExecuteW;
+  s.SHChangeNotify = ::SHChangeNotify;
   return s;
 }
 

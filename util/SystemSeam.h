@@ -4,7 +4,8 @@
 
 // The few Windows calls whose outcome a test cannot arrange for real under
 // Wine: the user's answer to the elevation prompt, a standard user's token,
-// device controls of hardware that is not there, and message-box answers.
+// device controls of hardware that is not there, message-box answers, and the
+// shell's pin verbs and change notices, which Wine's shell does not act on.
 // Every entry defaults to the real call; tests may swap one and must put the
 // defaults back (ResetSystemSeam).
 struct SystemSeam {
@@ -20,6 +21,9 @@ struct SystemSeam {
   BOOL(WINAPI* DeviceIoControl)(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
                                 DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped);
   BOOL(WINAPI* CloseHandle)(HANDLE handle);
+  HINSTANCE(WINAPI* ShellExecuteW)(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
+                                   LPCWSTR folder, INT showCommand);
+  void(WINAPI* SHChangeNotify)(LONG eventId, UINT flags, LPCVOID item1, LPCVOID item2);
 };
 
 SystemSeam& Seam();

@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "app/ProductNames.h"
 #include "app/SetupContext.h"
 #include "install/InstallWorker.h"
 #include "support/InstallerResources.h"
+#include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -18,6 +20,12 @@ class InstallWorkerTest : public ::testing::Test {
     // A temporary folder of our own, so leftovers can be counted.
     temp_ = std::make_unique<ScopedTempPathOverride>(tempRoot_.path() + L"\\");
     context_.installDir = installRoot_.Join(L"Kelvo 安装 folder");
+    // The 50 % step writes shortcuts and registry records: keep them private.
+    context_.productName = L"KelvoAI云盘同步版";
+    context_.productExe = context_.installDir + L"\\KelvoCloudEnterpriseSync.exe";
+    context_.startMenuDir = shellRoot_.Join(L"Programs\\Kelvo安全中心\\KelvoAI云盘同步版");
+    context_.desktopDir = shellRoot_.path();
+    context_.appDataDir = shellRoot_.path();
   }
   void TearDown() override {
     if (worker_.thread()) {
@@ -32,8 +40,10 @@ class InstallWorkerTest : public ::testing::Test {
   }
   bool WorkerEnds() { return ::WaitForSingleObject(worker_.thread(), 20000) == WAIT_OBJECT_0; }
 
+  RegistrySandbox sandbox_;
   ScopedTempDir tempRoot_;
   ScopedTempDir installRoot_;
+  ScopedTempDir shellRoot_;
   std::unique_ptr<ScopedTempPathOverride> temp_;
   SetupContext context_;
   RecordingObserver observer_;
@@ -91,6 +101,21 @@ TEST_F(InstallWorkerTest, ScheduleReportsEveryStepInOrderAndCleansTheTemporaryFo
   // The archive copy, the staging folder and the library copy are all gone.
   EXPECT_TRUE(ListFolder(tempRoot_.path()).empty())
       << ListFolder(tempRoot_.path()).size() << " entries left";
+}
+
+TEST_F(InstallWorkerTest, ScheduleRegistersTheProductAndItsShortcuts) {
+  InstallerModule installer;
+  Start(installer.get());
+  worker_.Post(kCmdExtract, 0);
+  ASSERT_TRUE(observer_.WaitFor(kMsgExtractDone));
+  worker_.Post(kCmdInstall, 0);
+  ASSERT_TRUE(observer_.WaitFor(kMsgInstallDone));
+  std::wstring location;
+  ASSERT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, L"InstallLocation",
+                            &location));
+  EXPECT_EQ(location, context_.installDir);
+  EXPECT_TRUE(FileExists(context_.desktopDir + L"\\KelvoAI云盘同步版.lnk"));
+  EXPECT_TRUE(FileExists(context_.startMenuDir + L"\\KelvoAI云盘同步版.lnk"));
 }
 
 TEST_F(InstallWorkerTest, TruncatedArchiveReports5131) {

@@ -1,0 +1,160 @@
+#include "install/ShellVerbs.h"
+
+#include <exdisp.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <shldisp.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <wchar.h>
+
+#include <string>
+
+namespace {
+
+// shell32's string ids of its pin verbs.
+constexpr UINT kTaskbarPinTextId = 5386;  // unpin is the next id
+constexpr UINT kStartPinTextId = 51201;
+constexpr UINT kStartUnpinTextId = 51394;
+
+// Releases a COM pointer when it goes out of scope.
+template <typename T>
+class ComRef {
+ public:
+  ~ComRef() {
+    if (p) p->Release();
+  }
+  T** out() { return &p; }
+  void** outVoid() { return reinterpret_cast<void**>(&p); }
+  T* operator->() const { return p; }
+  explicit operator bool() const { return p != nullptr; }
+  T* p = nullptr;
+};
+
+// A BSTR freed when it goes out of scope.
+class Bstr {
+ public:
+  explicit Bstr(const wchar_t* text = nullptr) : s(text ? ::SysAllocString(text) : nullptr) {}
+  ~Bstr() { ::SysFreeString(s); }
+  BSTR s;
+};
+
+HMODULE LoadShell32() {
+  // Only from the system folder when the system can restrict the search.
+  HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+  DWORD flags = kernel && ::GetProcAddress(kernel, "AddDllDirectory") ? 0x800 : 0;
+  return ::LoadLibraryExW(L"shell32.dll", nullptr, flags);
+}
+
+std::wstring LoadShellText(UINT id) {
+  HMODULE shell32 = LoadShell32();
+  if (!shell32) return std::wstring();
+  wchar_t text[260] = {};
+  int length = ::LoadStringW(shell32, id, text, 260);
+  ::FreeLibrary(shell32);
+  return length > 0 ? std::wstring(text, length) : std::wstring();
+}
+
+// The desktop shell's automation object (IShellDispatch2), reached through the
+// desktop window's active view.
+bool GetDesktopShellDispatch(ComRef<IShellDispatch2>* shell) {
+  ComRef<IShellWindows> windows;
+  if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IShellWindows,
+                                windows.outVoid()))) {
+    return false;
+  }
+  VARIANT location;
+  VARIANT root;
+  ::VariantInit(&location);
+  ::VariantInit(&root);
+  long hwnd = 0;
+  ComRef<IDispatch> desktop;
+  if (windows->FindWindowSW(&location, &root, SWC_DESKTOP, &hwnd, SWFO_NEEDDISPATCH,
+                            desktop.out()) != S_OK ||
+      !desktop) {
+    return false;
+  }
+  ComRef<IWebBrowserApp> browserApp;
+  ComRef<IServiceProvider> services;
+  ComRef<IShellBrowser> browser;
+  ComRef<IShellView> view;
+  ComRef<IDispatch> background;
+  ComRef<IShellFolderViewDual> folderView;
+  ComRef<IDispatch> application;
+  if (FAILED(desktop->QueryInterface(IID_IWebBrowserApp, browserApp.outVoid())) ||
+      FAILED(browserApp->QueryInterface(IID_IServiceProvider, services.outVoid())) ||
+      FAILED(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.outVoid())) ||
+      FAILED(browser->QueryActiveShellView(view.out())) || !view ||
+      FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.outVoid())) ||
+      FAILED(background->QueryInterface(IID_IShellFolderViewDual, folderView.outVoid())) ||
+      FAILED(folderView->get_Application(application.out())) || !application ||
+      FAILED(application->QueryInterface(IID_IShellDispatch2, shell->outVoid()))) {
+    return false;
+  }
+  return true;
+}
+
+void InvokeVerbByText(const wchar_t* filePath, const std::wstring& verbText) {
+  std::wstring path = filePath;
+  size_t cut = path.find_last_of(L'\\');
+  if (cut == std::wstring::npos) cut = path.find_last_of(L'/');
+  if (cut == std::wstring::npos) return;
+  std::wstring folderPath = path.substr(0, cut);
+  std::wstring fileName = path.substr(cut + 1);
+
+  ComRef<IShellDispatch2> shell;
+  if (!GetDesktopShellDispatch(&shell)) return;
+
+  VARIANT folderArg;
+  ::VariantInit(&folderArg);
+  folderArg.vt = VT_BSTR;
+  folderArg.bstrVal = ::SysAllocString(folderPath.c_str());
+  ComRef<Folder> folder;
+  HRESULT hr = shell->NameSpace(folderArg, folder.out());
+  ::VariantClear(&folderArg);
+  if (hr != S_OK || !folder) return;
+
+  Bstr name(fileName.c_str());
+  ComRef<FolderItem> item;
+  if (folder->ParseName(name.s, item.out()) != S_OK || !item) return;
+  ComRef<FolderItemVerbs> verbs;
+  if (FAILED(item->Verbs(verbs.out())) || !verbs) return;
+  long count = 0;
+  if (FAILED(verbs->get_Count(&count))) return;
+
+  for (long i = 0; i < count; ++i) {
+    VARIANT index;
+    ::VariantInit(&index);
+    index.vt = VT_I4;
+    index.lVal = i;
+    ComRef<FolderItemVerb> verb;
+    if (FAILED(verbs->Item(index, verb.out())) || !verb) return;
+    BSTR verbName = nullptr;
+    if (FAILED(verb->get_Name(&verbName))) return;
+    // Exact text, accelerator ampersand included.
+    bool match = verbName && ::SysStringLen(verbName) == verbText.size() &&
+                 wmemcmp(verbName, verbText.c_str(), verbText.size()) == 0;
+    ::SysFreeString(verbName);
+    if (match) {
+      verb->DoIt();
+      return;
+    }
+  }
+}
+
+void InvokeShellVerb(UINT textId, const wchar_t* filePath) {
+  if (!filePath || !*filePath || !::PathFileExistsW(filePath)) return;
+  std::wstring text = LoadShellText(textId);
+  if (text.empty()) return;
+  InvokeVerbByText(filePath, text);
+}
+
+}  // namespace
+
+void InvokeTaskbarVerb(ShellPinVerb which, const wchar_t* filePath) {
+  InvokeShellVerb(kTaskbarPinTextId + which, filePath);
+}
+
+void InvokeStartVerb(ShellPinVerb which, const wchar_t* filePath) {
+  InvokeShellVerb(which == kPinVerb ? kStartPinTextId : kStartUnpinTextId, filePath);
+}
