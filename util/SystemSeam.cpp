@@ -6,6 +6,7 @@ SystemSeam RealCalls() {
   SystemSeam s;
   s.MessageBoxW = ::MessageBoxW;
   s.ShellExecuteExW = ::ShellExecuteExW;
+  s.ShellExecuteW = ::ShellExecuteW;
   s.CheckTokenMembership = ::CheckTokenMembership;
   s.GetTokenInformation = ::GetTokenInformation;
   s.CreateFileA = ::CreateFileA;
