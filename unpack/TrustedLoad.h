@@ -1,6 +1,6 @@
 #pragma once
 #include <windows.h>
-#include <delayimp.h>
+#include <delayimp.h>  // no include guard of its own: include it through here only
 
 // Loads a library only when it is already in the process, when the maker's
 // self-protection driver vouches for this process, or when its signature

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/InstallerResources.h"
+#include "support/ProcessRunner.h"
 #include "support/SelfProtectionDevice.h"
 #include "support/TestFiles.h"
 #include "unpack/TrustedLoad.h"
@@ -114,20 +115,24 @@ TEST(SystemDllLoadHook, ListedLibraryComesFromTheSystemFolder) {
   }
 }
 
-TEST(SystemDllLoadHook, ListedLibraryBesideTheProgramIsIgnored) {
-  // A "version.dll" planted in the current folder is what the default
-  // search could find first; the hook goes to the system folder instead.
-  ScopedTempDir dir;
-  ASSERT_TRUE(CopyOwnProgram(dir.Join(L"version.dll")));
-  wchar_t previous[MAX_PATH] = {};
-  ::GetCurrentDirectoryW(MAX_PATH, previous);
-  ::SetCurrentDirectoryW(dir.path().c_str());
-  DelayLoadInfo info = InfoFor("version.dll");
-  HMODULE module = reinterpret_cast<HMODULE>(SystemDllLoadHook(dliNotePreLoadLibrary, &info));
-  ::SetCurrentDirectoryW(previous);
-  ASSERT_NE(module, nullptr);
-  EXPECT_NE(_wcsicmp(ModulePath(module).c_str(), dir.Join(L"version.dll").c_str()), 0);
-  ::FreeLibrary(module);
+// A program with real delay imports and the hook installed, beside a planted
+// "TextSharping.dll" (listed, but not in the system folder).
+std::wstring Probe() { return TrustData(L"planted\\delay_load_probe.exe"); }
+
+TEST(DelayLoadedLibraries, ListedLibraryIsLoadedFromTheSystemFolder) {
+  ProcessResult result = RunProgram(Probe(), L"version", 60000);
+  ASSERT_TRUE(result.started);
+  EXPECT_EQ(result.exitCode, 0u);
+}
+
+TEST(DelayLoadedLibraries, ListedLibraryOnlyBesideTheProgramFailsToLoad) {
+  ProcessResult result = RunProgram(Probe(), L"planted", 60000);
+  ASSERT_TRUE(result.started);
+  EXPECT_EQ(result.exitCode, 2u);
+  // Without the hook the plain search would have taken the planted copy.
+  ProcessResult unhooked = RunProgram(Probe(), L"planted default", 60000);
+  ASSERT_TRUE(unhooked.started);
+  EXPECT_EQ(unhooked.exitCode, 1u);
 }
 
 TEST(SystemDllLoadHook, UnlistedLibraryTakesTheDefaultSearch) {
