@@ -2,6 +2,7 @@
 
 #include <bcrypt.h>
 #include <string.h>
+#include <wchar.h>
 
 #include <mutex>
 
@@ -27,6 +28,51 @@ const BYTE kKeys[kVerificationKeyCount][kVerificationKeySize] = {
 #include "VerificationKeys.inc"
 };
 
+// CNG, bound at run time from the system folder: Windows XP has no
+// bcrypt.dll, and the installer must still start there (its files then
+// simply do not verify).
+struct CngCalls {
+  decltype(&::BCryptOpenAlgorithmProvider) OpenAlgorithmProvider = nullptr;
+  decltype(&::BCryptCloseAlgorithmProvider) CloseAlgorithmProvider = nullptr;
+  decltype(&::BCryptImportKeyPair) ImportKeyPair = nullptr;
+  decltype(&::BCryptDestroyKey) DestroyKey = nullptr;
+  decltype(&::BCryptCreateHash) CreateHash = nullptr;
+  decltype(&::BCryptHashData) HashData = nullptr;
+  decltype(&::BCryptFinishHash) FinishHash = nullptr;
+  decltype(&::BCryptDestroyHash) DestroyHash = nullptr;
+  decltype(&::BCryptVerifySignature) VerifySignature = nullptr;
+  bool complete = false;
+};
+
+template <class Function>
+void Bind(HMODULE module, const char* name, Function* out) {
+  *out = reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
+CngCalls LoadCng() {
+  CngCalls cng;
+  wchar_t path[MAX_PATH] = {};
+  UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
+  if (length == 0 || length + 12 >= MAX_PATH) return cng;
+  wcscat(path, L"\\bcrypt.dll");
+  // Deliberately never freed: the keys live as long as the process.
+  HMODULE module = ::LoadLibraryW(path);
+  if (!module) return cng;
+  Bind(module, "BCryptOpenAlgorithmProvider", &cng.OpenAlgorithmProvider);
+  Bind(module, "BCryptCloseAlgorithmProvider", &cng.CloseAlgorithmProvider);
+  Bind(module, "BCryptImportKeyPair", &cng.ImportKeyPair);
+  Bind(module, "BCryptDestroyKey", &cng.DestroyKey);
+  Bind(module, "BCryptCreateHash", &cng.CreateHash);
+  Bind(module, "BCryptHashData", &cng.HashData);
+  Bind(module, "BCryptFinishHash", &cng.FinishHash);
+  Bind(module, "BCryptDestroyHash", &cng.DestroyHash);
+  Bind(module, "BCryptVerifySignature", &cng.VerifySignature);
+  cng.complete = cng.OpenAlgorithmProvider && cng.CloseAlgorithmProvider && cng.ImportKeyPair &&
+                 cng.DestroyKey && cng.CreateHash && cng.HashData && cng.FinishHash &&
+                 cng.DestroyHash && cng.VerifySignature;
+  return cng;
+}
+
 DWORD ReadDword(const BYTE* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24);
 }
@@ -34,24 +80,26 @@ DWORD ReadDword(const BYTE* p) {
 // Imported once per process: the keys never change.
 class VerificationKeySet {
  public:
-  VerificationKeySet() {
-    if (BCryptOpenAlgorithmProvider(&rsa_, BCRYPT_RSA_ALGORITHM, nullptr, 0) != 0) {
+  VerificationKeySet() : cng_(LoadCng()) {
+    if (!cng_.complete) return;
+    if (cng_.OpenAlgorithmProvider(&rsa_, BCRYPT_RSA_ALGORITHM, nullptr, 0) != 0) {
       rsa_ = nullptr;
       return;
     }
-    if (BCryptOpenAlgorithmProvider(&sha256_, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0) {
+    if (cng_.OpenAlgorithmProvider(&sha256_, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0) {
       sha256_ = nullptr;
     }
     for (DWORD i = 0; i < kVerificationKeyCount; ++i) keys_[i] = Import(kKeys[i]);
   }
   ~VerificationKeySet() {
     for (BCRYPT_KEY_HANDLE key : keys_) {
-      if (key) BCryptDestroyKey(key);
+      if (key) cng_.DestroyKey(key);
     }
-    if (sha256_) BCryptCloseAlgorithmProvider(sha256_, 0);
-    if (rsa_) BCryptCloseAlgorithmProvider(rsa_, 0);
+    if (sha256_) cng_.CloseAlgorithmProvider(sha256_, 0);
+    if (rsa_) cng_.CloseAlgorithmProvider(rsa_, 0);
   }
 
+  const CngCalls& cng() const { return cng_; }
   BCRYPT_ALG_HANDLE sha256() const { return sha256_; }
 
   BCRYPT_KEY_HANDLE KeyFor(DWORD keyId) const {
@@ -82,13 +130,14 @@ class VerificationKeySet {
     memcpy(blob + sizeof(header), exponentBytes, exponentLength);
     memcpy(blob + sizeof(header) + exponentLength, record + 8, kModulusBytes);
     BCRYPT_KEY_HANDLE key = nullptr;
-    if (BCryptImportKeyPair(rsa_, nullptr, BCRYPT_RSAPUBLIC_BLOB, &key, blob,
+    if (cng_.ImportKeyPair(rsa_, nullptr, BCRYPT_RSAPUBLIC_BLOB, &key, blob,
                             sizeof(header) + exponentLength + kModulusBytes, 0) != 0) {
       return nullptr;
     }
     return key;
   }
 
+  CngCalls cng_;
   BCRYPT_ALG_HANDLE rsa_ = nullptr;
   BCRYPT_ALG_HANDLE sha256_ = nullptr;
   BCRYPT_KEY_HANDLE keys_[kVerificationKeyCount] = {};
@@ -111,9 +160,9 @@ bool ReadAt(HANDLE file, ULONGLONG offset, void* buffer, DWORD length) {
 // SHA-256 of the first length bytes of the file followed by the trailer.
 bool HashSignedBytes(HANDLE file, DWORD length, const SignatureTrailer& trailer, BYTE* work,
                      BYTE (&digest)[32]) {
+  const CngCalls& cng = Keys().cng();
   BCRYPT_HASH_HANDLE hash = nullptr;
-  if (!Keys().sha256() ||
-      BCryptCreateHash(Keys().sha256(), &hash, nullptr, 0, nullptr, 0, 0) != 0) {
+  if (!Keys().sha256() || cng.CreateHash(Keys().sha256(), &hash, nullptr, 0, nullptr, 0, 0) != 0) {
     return false;
   }
   LARGE_INTEGER start = {};
@@ -124,14 +173,14 @@ bool HashSignedBytes(HANDLE file, DWORD length, const SignatureTrailer& trailer,
                                                            : kSignatureWorkBufferSize;
     DWORD got = 0;
     ok = ::ReadFile(file, work, chunk, &got, nullptr) && got == chunk &&
-         BCryptHashData(hash, work, chunk, 0) == 0;
+         cng.HashData(hash, work, chunk, 0) == 0;
     done += chunk;
   }
   ok = ok &&
-       BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<SignatureTrailer*>(&trailer)),
+       cng.HashData(hash, reinterpret_cast<PUCHAR>(const_cast<SignatureTrailer*>(&trailer)),
                       sizeof(trailer), 0) == 0 &&
-       BCryptFinishHash(hash, digest, sizeof(digest), 0) == 0;
-  BCryptDestroyHash(hash);
+       cng.FinishHash(hash, digest, sizeof(digest), 0) == 0;
+  cng.DestroyHash(hash);
   return ok;
 }
 
@@ -173,7 +222,7 @@ BOOL CheckEmbeddedSignature(HANDLE file, BYTE* work, SignatureCheckRecord* recor
     return FALSE;
   }
   BCRYPT_PKCS1_PADDING_INFO padding = {BCRYPT_SHA256_ALGORITHM};
-  if (BCryptVerifySignature(key, &padding, digest, sizeof(digest), signature, kModulusBytes,
+  if (Keys().cng().VerifySignature(key, &padding, digest, sizeof(digest), signature, kModulusBytes,
                             BCRYPT_PAD_PKCS1) == 0) {
     record->status = kSignatureValid;
     record->level = static_cast<LONG>(trailer.level);

@@ -70,7 +70,14 @@ TEST(FileTrust, ChangedUnsignedOrMissingFileIsNotTrusted) {
   EXPECT_FALSE(IsTrustedFile(nullptr));
 }
 
+// The process-wide binding is loaded once: tests that need it untouched run
+// in a process of their own (as ctest runs every test).
+#define REQUIRE_UNTOUCHED_BASE_LIBRARY()                                   \
+  if (CKelvoBaseExportFuncs::Instance().attempted())                      \
+  GTEST_SKIP() << "the base library was already bound in this process"
+
 TEST(FileTrust, LevelThreeFromTheBaseLibraryMeansNotTrusted) {
+  REQUIRE_UNTOUCHED_BASE_LIBRARY();
   // The process's base library is one that distrusts every file.
   ASSERT_TRUE(CKelvoBaseExportFuncs::Instance().LoadOnce(Variant(L"distrust-all").c_str()));
   LONG level = 0;
@@ -161,6 +168,7 @@ class SuiteFolder : public ::testing::Test {
 };
 
 TEST_F(SuiteFolder, FileIsTrustedWithoutSignatureWorkWhenTheDriverAnswers) {
+  REQUIRE_UNTOUCHED_BASE_LIBRARY();
   ScopedSelfProtectionDevice device(1);
   std::wstring upper = suite_.Join(L"KelvoSafeTool.exe");
   for (wchar_t& c : upper) c = static_cast<wchar_t>(towupper(c));
