@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/InstallerResources.h"
+#include "support/ProductCopies.h"
 #include "support/TestFiles.h"
 #include "unpack/SignatureCheck.h"
 
@@ -146,6 +147,17 @@ TEST(SignatureCheck, EmptyOrMissingFileFails) {
   EXPECT_FALSE(VerifyFileSignature(dir.Join(L"missing.exe").c_str(), nullptr));
   EXPECT_FALSE(VerifyFileSignature(L"", nullptr));
   EXPECT_FALSE(VerifyFileSignature(nullptr, nullptr));
+}
+
+TEST(SignatureCheck, InstalledCopyOfAnotherVersionStillVerifies) {
+  ScopedTempDir dir;
+  ASSERT_TRUE(MakeInstalledCopy(dir.path(), L"1.9.30.770",
+                                {L"KelvoCloudEnterpriseSync.exe", L"KelvoEnterpriseShellExt.dll"}));
+  for (const wchar_t* name : {L"KelvoCloudEnterpriseSync.exe", L"KelvoEnterpriseShellExt.dll"}) {
+    LONG level = -1;
+    EXPECT_TRUE(VerifyFileSignature(dir.Join(name).c_str(), &level)) << name;
+    EXPECT_EQ(level, 1);
+  }
 }
 
 TEST(SignatureCheck, FourKeysOfTheSpecifiedSize) {
