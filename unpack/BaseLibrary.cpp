@@ -11,6 +11,11 @@ namespace {
 
 constexpr LONG kLevelNotDetermined = -1;
 
+// The binders exist from start-up; only the base library is ever loaded.
+CKelvoBaseExportFuncs& g_baseLibrary = CKelvoBaseExportFuncs::Instance();
+CKelvoConfExportFuncs& g_confLibrary = CKelvoConfExportFuncs::Instance();
+CKelvoUtilExportFuncs& g_utilLibrary = CKelvoUtilExportFuncs::Instance();
+
 // The shape of the information values the file object answers with.
 DWORD Bits(DWORD value, int shift) { return (value >> shift) & 0xF; }
 
@@ -30,7 +35,7 @@ BOOL UnpackBaseLibrary(wchar_t* path, DWORD length) {
 }
 
 BOOL LoadBaseLibrary() {
-  CKelvoBaseExportFuncs& base = CKelvoBaseExportFuncs::Instance();
+  CKelvoBaseExportFuncs& base = g_baseLibrary;
   if (base.ready()) return TRUE;
   // Unpacked again on every call until the one attempt has run: the answer
   // is then read from the instance.

@@ -4,7 +4,11 @@
 // library's cabinet resource as the installer does.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <psapi.h>
+
 #include <string>
+#include <thread>
 
 #include "support/InstallerResources.h"
 #include "support/ProcessRunner.h"
@@ -84,6 +88,28 @@ TEST(FileTrust, LevelThreeFromTheBaseLibraryMeansNotTrusted) {
   EXPECT_TRUE(CKelvoBaseExportFuncs::Instance().CheckFileTrust(PayloadProgram().c_str(), &level));
   EXPECT_EQ(level, 3);
   EXPECT_FALSE(IsTrustedFile(PayloadProgram().c_str()));
+}
+
+TEST(FileTrust, TwoThreadsAskingAtOnceShareOneLoad) {
+  REQUIRE_UNTOUCHED_BASE_LIBRARY();
+  BOOL answers[2] = {FALSE, FALSE};
+  std::thread first([&] { answers[0] = IsTrustedFile(PayloadProgram().c_str()); });
+  std::thread second([&] { answers[1] = IsTrustedFile(PayloadProgram().c_str()); });
+  first.join();
+  second.join();
+  EXPECT_TRUE(answers[0]);
+  EXPECT_TRUE(answers[1]);
+  // One base library in the process, however many folders were unpacked.
+  HMODULE modules[512];
+  DWORD bytes = 0;
+  ASSERT_TRUE(::EnumProcessModules(::GetCurrentProcess(), modules, sizeof(modules), &bytes));
+  int bases = 0;
+  for (DWORD i = 0; i < bytes / sizeof(HMODULE); ++i) {
+    wchar_t name[MAX_PATH] = {};
+    ::GetModuleBaseNameW(::GetCurrentProcess(), modules[i], name, MAX_PATH);
+    if (_wcsicmp(name, L"Kelvobase.dll") == 0) ++bases;
+  }
+  EXPECT_EQ(bases, 1);
 }
 
 TEST(BaseLibraryBinding, TrustQueryAnswersWithTheSignatureLevel) {

@@ -9,6 +9,8 @@
 #include "support/ProcessRunner.h"
 #include "support/SelfProtectionDevice.h"
 #include "support/TestFiles.h"
+#include "unpack/BaseLibrary.h"
+#include "unpack/FileTrust.h"
 #include "unpack/TrustedLoad.h"
 
 namespace {
@@ -80,6 +82,15 @@ TEST(TrustedLoad, SelfProtectionVouchesForUnsignedLibrary) {
   HMODULE module = LoadTrustedLibrary(dir.Join(L"unsigned.dll").c_str());
   EXPECT_NE(module, nullptr);
   if (module) ::FreeLibrary(module);
+}
+
+TEST(TrustedLoad, WithoutTheBaseLibraryResourceNothingIsTrusted) {
+  // This program carries no base-library cabinet.
+  wchar_t path[MAX_PATH] = {L'x'};
+  EXPECT_FALSE(UnpackBaseLibrary(path, MAX_PATH));
+  EXPECT_EQ(path[0], L'\0');
+  EXPECT_FALSE(LoadBaseLibrary());
+  EXPECT_FALSE(IsTrustedFile((PayloadSourceFolder() + L"\\KelvoCloudEnterpriseSync.exe").c_str()));
 }
 
 TEST(SelfProtectionQuery, AbsentDeviceAnswersZero) {
