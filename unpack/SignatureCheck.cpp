@@ -4,8 +4,6 @@
 #include <string.h>
 #include <wchar.h>
 
-#include <mutex>
-
 namespace {
 
 constexpr char kMagic[8] = {'K', 'V', 'S', 'I', 'G', 'N', '0', '1'};
