@@ -1,6 +1,6 @@
 // The corrupted-file report: its text and caption in the real message box,
-// the process ending with exit code 0, and which download the Yes answer
-// opens. This program carries the base library's cabinet resource, as the
+// the process ending with exit code 0, which download the Yes answer opens,
+// and the launch rule built on it (missing: silent; untrusted: report). This program carries the base library's cabinet resource, as the
 // installer does, since the choice asks IsTrustedFile.
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include "support/TestFiles.h"
 #include "unpack/CorruptedFileReport.h"
 #include "unpack/FileTrust.h"
+#include "unpack/TrustedLaunch.h"
 #include "util/SystemSeam.h"
 
 namespace {
@@ -39,6 +40,86 @@ TEST(CorruptedFileReportChild, DISABLED_ShowsTheReportAndEnds) {
   ASSERT_GT(::GetEnvironmentVariableW(kChildVariable, path, 2048), 0u);
   ReportCorruptedFile(path, kTitle, TRUE);
   ADD_FAILURE() << "the report returned instead of ending the process";
+}
+
+// Runs in a child process: the launch rule for an existing, untrusted file.
+// The seam writes the caption it was shown to a file beside it and answers No.
+int WINAPI NoteCaptionAndAnswerNo(HWND, LPCWSTR, LPCWSTR caption, UINT) {
+  wchar_t path[2048] = {};
+  ::GetEnvironmentVariableW(kChildVariable, path, 2048);
+  std::wstring note = std::wstring(path) + L".caption";
+  std::wstring text = caption;
+  HANDLE file = ::CreateFileW(note.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  ::WriteFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written,
+              nullptr);
+  ::CloseHandle(file);
+  return IDNO;
+}
+
+TEST(CorruptedFileReportChild, DISABLED_LaunchRuleForAnUntrustedFile) {
+  wchar_t path[2048] = {};
+  ASSERT_GT(::GetEnvironmentVariableW(kChildVariable, path, 2048), 0u);
+  Seam().MessageBoxW = NoteCaptionAndAnswerNo;
+  ConfirmTrustedOrReport(path);
+  ADD_FAILURE() << "the rule returned for an existing untrusted file";
+}
+
+// Starts this program again on one child test; its exit code.
+DWORD RunChild(const wchar_t* test, const std::wstring& path, PROCESS_INFORMATION* started) {
+  ::SetEnvironmentVariableW(kChildVariable, path.c_str());
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring commandLine = std::wstring(L"\"") + self +
+                             L"\" --gtest_also_run_disabled_tests --gtest_filter=" + test;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION child = {};
+  BOOL ok = ::CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &child);
+  ::SetEnvironmentVariableW(kChildVariable, nullptr);
+  if (!ok) return 0xFFFFFFFF;
+  if (started) {
+    *started = child;
+    return 0;
+  }
+  ::WaitForSingleObject(child.hProcess, 60000);
+  DWORD exitCode = 0xFFFFFFFF;
+  ::GetExitCodeProcess(child.hProcess, &exitCode);
+  ::CloseHandle(child.hThread);
+  ::CloseHandle(child.hProcess);
+  return exitCode;
+}
+
+TEST(LaunchRule, TrustedFileMayStart) {
+  EXPECT_TRUE(ConfirmTrustedOrReport(
+      (std::wstring(KELVO_BINARY_DIR_WIN) + L"\\payload\\KelvoCloudEnterpriseSync.exe").c_str()));
+}
+
+TEST(LaunchRule, MissingFileIsNotStartedAndNothingIsShown) {
+  int boxes = 0;
+  static int* counter = &boxes;
+  Seam().MessageBoxW = [](HWND, LPCWSTR, LPCWSTR, UINT) -> int {
+    ++*counter;
+    return IDNO;
+  };
+  ScopedTempDir dir;
+  EXPECT_FALSE(ConfirmTrustedOrReport(dir.Join(L"KelvoCloudEnterpriseSync.exe").c_str()));
+  ResetSystemSeam();
+  EXPECT_EQ(boxes, 0);
+}
+
+TEST(LaunchRule, ExistingUntrustedFileIsReportedAndEndsTheProcess) {
+  ScopedTempDir dir;
+  std::wstring untrusted = dir.Join(L"KelvoCloudEnterpriseSync.exe");
+  ASSERT_TRUE(CopyOwnProgram(untrusted));
+  EXPECT_EQ(RunChild(L"CorruptedFileReportChild.DISABLED_LaunchRuleForAnUntrustedFile", untrusted,
+                     nullptr),
+            0u);
+  std::string caption;
+  ASSERT_TRUE(ReadFileBytes(untrusted + L".caption", &caption));
+  EXPECT_TRUE(caption == std::string(reinterpret_cast<const char*>(kCorruptedFileTitle),
+                                     wcslen(kCorruptedFileTitle) * sizeof(wchar_t)));
 }
 
 struct FoundBox {
@@ -83,18 +164,9 @@ BOOL CALLBACK ReadStatic(HWND child, LPARAM context) {
 TEST(CorruptedFileReport, ShowsTheTextAndCaptionAndEndsWithExitCodeZero) {
   ScopedTempDir dir;
   std::wstring damaged = dir.Join(L"KelvoCloudEnterpriseSync.exe");
-  ASSERT_TRUE(::SetEnvironmentVariableW(kChildVariable, damaged.c_str()));
-  wchar_t self[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring commandLine = std::wstring(L"\"") + self +
-                             L"\" --gtest_also_run_disabled_tests "
-                             L"--gtest_filter=CorruptedFileReportChild.DISABLED_ShowsTheReportAndEnds";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
   PROCESS_INFORMATION child = {};
-  ASSERT_TRUE(::CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &child));
-  ::SetEnvironmentVariableW(kChildVariable, nullptr);
+  ASSERT_EQ(RunChild(L"CorruptedFileReportChild.DISABLED_ShowsTheReportAndEnds", damaged, &child),
+            0u);
 
   FoundBox found = {child.dwProcessId, nullptr};
   for (int attempt = 0; attempt < 600 && !found.box; ++attempt) {
