@@ -8,13 +8,13 @@ SystemSeam RealCalls() {
   SystemSeam s;
   s.MessageBoxW = ::MessageBoxW;
   s.ShellExecuteExW = ::ShellExecuteExW;
+  s.ShellExecuteW = ::ShellExecuteW;
   s.CheckTokenMembership = ::CheckTokenMembership;
   s.GetTokenInformation = ::GetTokenInformation;
   s.CreateFileA = ::CreateFileA;
   s.CreateFileW = ::CreateFileW;
   s.DeviceIoControl = ::DeviceIoControl;
   s.CloseHandle = ::CloseHandle;
-  s.ShellExecuteW = ::ShellExecuteW;
   s.SHChangeNotify = ::SHChangeNotify;
   return s;
 }

@@ -4,13 +4,16 @@
 
 // The few Windows calls whose outcome a test cannot arrange for real under
 // Wine: the user's answer to the elevation prompt, a standard user's token,
-// device controls of hardware that is not there, message-box answers, and the
-// shell's pin verbs and change notices, which Wine's shell does not act on.
+// device controls of hardware that is not there, message-box answers, the
+// shell's pin verbs and change notices, which Wine's shell does not act on,
+// and the browser a download link would open.
 // Every entry defaults to the real call; tests may swap one and must put the
 // defaults back (ResetSystemSeam).
 struct SystemSeam {
   int(WINAPI* MessageBoxW)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
   BOOL(WINAPI* ShellExecuteExW)(SHELLEXECUTEINFOW* info);
+  HINSTANCE(WINAPI* ShellExecuteW)(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
+                                   LPCWSTR directory, INT show);
   BOOL(WINAPI* CheckTokenMembership)(HANDLE token, PSID sid, PBOOL isMember);
   BOOL(WINAPI* GetTokenInformation)(HANDLE token, TOKEN_INFORMATION_CLASS cls, LPVOID info,
                                     DWORD length, PDWORD returnLength);
@@ -21,8 +24,6 @@ struct SystemSeam {
   BOOL(WINAPI* DeviceIoControl)(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
                                 DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped);
   BOOL(WINAPI* CloseHandle)(HANDLE handle);
-  HINSTANCE(WINAPI* ShellExecuteW)(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
-                                   LPCWSTR folder, INT showCommand);
   void(WINAPI* SHChangeNotify)(LONG eventId, UINT flags, LPCVOID item1, LPCVOID item2);
 };
 

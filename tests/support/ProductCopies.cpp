@@ -7,6 +7,7 @@
 
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
+#include "support/TestSigning.h"
 
 std::wstring StandInPath(const wchar_t* name) {
   return BuiltProgram(L"product\\") + name;
@@ -141,7 +142,11 @@ bool StampFileVersion(const std::wstring& path, const std::wstring& version) {
                            i == 0 ? const_cast<char*>(out.bytes().data()) : nullptr,
                            i == 0 ? static_cast<DWORD>(out.bytes().size()) : 0);
   }
-  return ::EndUpdateResourceW(update, !ok) && ok;
+  // Rewriting the resources breaks the maker's signature; an installed copy
+  // of another version is still the maker's file.
+  bool wasSigned = HasSignatureBlock(path);
+  if (!::EndUpdateResourceW(update, !ok) || !ok) return false;
+  return !wasSigned || SignForTests(path);
 }
 
 bool MakeInstalledCopy(const std::wstring& folder, const std::wstring& version,

@@ -13,7 +13,8 @@
 std::wstring StandInPath(const wchar_t* name);
 
 // Rewrites a program's version resource so that its file and product version
-// read as version ("a.b.c.d"); the strings follow. The file must not be in use.
+// read as version ("a.b.c.d"); the strings follow. A signed program is signed
+// again, as the maker's build would. The file must not be in use.
 bool StampFileVersion(const std::wstring& path, const std::wstring& version);
 
 // Copies the named stand-ins into folder (created if missing), each stamped

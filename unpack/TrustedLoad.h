@@ -1,0 +1,24 @@
+#pragma once
+#include <windows.h>
+#include <delayimp.h>  // no include guard of its own: include it through here only
+
+// Loads a library only when it is already in the process, when the maker's
+// self-protection driver vouches for this process, or when its signature
+// verifies with a level other than 3. Null otherwise.
+HMODULE LoadTrustedLibrary(const wchar_t* libraryPath);
+
+// Asks "\\.\KelvoSelfProtection" about this process: its 32-bit answer, or 0
+// when the device is absent or the call fails.
+DWORD QuerySelfProtection();
+
+// Whether name is one of the system libraries that may only come from the
+// Windows system folder (case-insensitive).
+bool IsSystemFolderLibrary(const char* name);
+
+// Loads "<system folder>\name". Null with ERROR_FILE_NOT_FOUND when it is
+// not there.
+HMODULE LoadFromSystemFolder(const char* name);
+
+// The delay-load notification hook: libraries of the list come from the
+// system folder or not at all; everything else takes the default search.
+FARPROC WINAPI SystemDllLoadHook(unsigned notification, PDelayLoadInfo info);
