@@ -7,7 +7,8 @@ BOOL IsWindows64Bit() {
   typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
   HMODULE kernel = ::GetModuleHandleW(L"kernel32");
   IsWow64ProcessFn isWow64 =
-      kernel ? reinterpret_cast<IsWow64ProcessFn>(::GetProcAddress(kernel, "IsWow64Process"))
+      kernel ? reinterpret_cast<IsWow64ProcessFn>(
+                     reinterpret_cast<void*>(::GetProcAddress(kernel, "IsWow64Process")))
              : nullptr;
   BOOL wow64 = FALSE;
   if (!isWow64 || !isWow64(::GetCurrentProcess(), &wow64)) return FALSE;

@@ -139,7 +139,7 @@ TEST_F(InstallModeTest, CopyInTheDefaultFolderIsFoundWithoutAnUninstallEntry) {
 
 // The signature check is a placeholder that trusts any existing file until
 // the maker's signatures land.
-TEST_F(InstallModeTest, DISABLED_CopyFailingTheSignatureCheckIsNotRecognised) {
+TEST_F(InstallModeTest, CopyFailingTheSignatureCheckIsNotRecognised) {
   std::wstring folder = Install(L"1.0.0.9");
   std::string bytes;
   std::wstring exe = folder + L"\\KelvoCloudEnterpriseSync.exe";
