@@ -11,6 +11,7 @@
 #include "app/ElevationFlags.h"
 #include "app/InstallApp.h"
 #include "app/SetupContext.h"
+#include "install/PostInstallLaunch.h"
 #include "install/ProcessList.h"
 #include "install/ShellAutomation.h"
 #include "install/StartProcess.h"
@@ -72,48 +73,49 @@ bool ReportIfDamaged(const std::wstring& path) {
 
 }  // namespace
 
+LaunchRequest BuildLaunchRequest(const SetupContext& context, const InstallOptions& options) {
+  LaunchRequest request;
+  request.file = L"\"" + context.productExe + L"\"";
+  request.command = request.file;
+  if (options.silent) {
+    if (options.silentRun) {
+      request.launch = true;
+      if (context.shellExtOutdated) {
+        request.command += std::wstring(L" ") + kUpdateToolbarSwitch;
+        request.arguments = kUpdateToolbarSwitch;
+      }
+      if (context.installMode == kUpgrade || context.installMode == kOverwrite) {
+        request.command += std::wstring(L" ") + kAutoStartSwitch;
+        request.arguments += std::wstring(L" ") + kAutoStartSwitch;
+      }
+    }
+    request.writeRun = lstrcmpiW(options.pid, L"fromui") == 0;
+  } else {
+    if (context.launchAfterInstall) {
+      request.launch = true;
+      if (context.shellExtOutdated) {
+        request.command += std::wstring(L" ") + kUpdateToolbarSwitch;
+        request.arguments = kUpdateToolbarSwitch;
+      }
+    }
+    request.writeRun = context.autoStart != FALSE;
+  }
+  // The product tells the user about its new name once.
+  if (context.formerNameInstalled) {
+    request.command += std::wstring(L" ") + kRenameTipSwitch;
+    request.arguments = kRenameTipSwitch;
+  }
+  return request;
+}
+
 // Starts the product with the switches this install calls for, through the
 // running shell where the installer is elevated, so that the product gets
 // the user's ordinary rights.
 void SetupContext::PostInstallLaunch() {
-  const CInstallApp& app = App();
-  std::wstring quoted = L"\"" + productExe + L"\"";
-  std::wstring command = quoted;
-  std::wstring arguments;
-  bool launch = false;
-  bool writeRun = false;
-
   FlagIntroIfChanged(*this);
-
-  if (app.silent) {
-    if (app.silentRun) {
-      launch = true;
-      if (shellExtOutdated) {
-        command += std::wstring(L" ") + kUpdateToolbarSwitch;
-        arguments = kUpdateToolbarSwitch;
-      }
-      if (installMode == kUpgrade || installMode == kOverwrite) {
-        command += std::wstring(L" ") + kAutoStartSwitch;
-        arguments += std::wstring(L" ") + kAutoStartSwitch;
-      }
-    }
-    writeRun = lstrcmpiW(app.pid, L"fromui") == 0;
-  } else {
-    if (launchAfterInstall) {
-      launch = true;
-      if (shellExtOutdated) {
-        command += std::wstring(L" ") + kUpdateToolbarSwitch;
-        arguments = kUpdateToolbarSwitch;
-      }
-    }
-    writeRun = autoStart != FALSE;
-  }
-  if (formerNameInstalled) {
-    command += std::wstring(L" ") + kRenameTipSwitch;
-    arguments = kRenameTipSwitch;
-  }
-  if (writeRun) WriteRunValue(productExe);
-  if (!launch) return;
+  LaunchRequest request = BuildLaunchRequest(*this, App());
+  if (request.writeRun) WriteRunValue(productExe);
+  if (!request.launch) return;
 
   if (GreenMode) {
     // Without administrator rights there is no elevation to shed, and the
@@ -126,11 +128,11 @@ void SetupContext::PostInstallLaunch() {
   if (ReportIfDamaged(productExe)) return;
   if (IsVistaOrLater() && IsElevated() && ProcessExistsInSnapshot(L"Explorer.exe")) {
     IShellDispatch2* shell = GetExplorerShellDispatch();
-    BOOL started = ShellExecuteInExplorer(shell, quoted.c_str(),
-                                          arguments.empty() ? nullptr : arguments.c_str(),
-                                          SW_SHOWDEFAULT);
+    BOOL started = ShellExecuteInExplorer(
+        shell, request.file.c_str(), request.arguments.empty() ? nullptr : request.arguments.c_str(),
+        SW_SHOWDEFAULT);
     if (shell) shell->Release();
     if (started) return;
   }
-  StartProcess(command.c_str());
+  StartProcess(request.command.c_str());
 }

@@ -52,3 +52,20 @@ class ScopedStandInFlag {
   std::wstring path_;
   HANDLE mutex_ = nullptr;
 };
+
+// Tests that start the product or its intro program, or stop them by name,
+// take turns: stopping the product ends every copy that runs, and "is the
+// product running" sees them all.
+class ProductProcessesTurn {
+ public:
+  ProductProcessesTurn();
+  ~ProductProcessesTurn();
+  ProductProcessesTurn(const ProductProcessesTurn&) = delete;
+  ProductProcessesTurn& operator=(const ProductProcessesTurn&) = delete;
+
+ private:
+  HANDLE mutex_ = nullptr;
+};
+
+// Ends every running product and intro stand-in (left over by a test).
+void EndProductProcesses();

@@ -8,6 +8,7 @@
 #include "app/SetupContext.h"
 #include "install/InstallWorker.h"
 #include "support/InstallerResources.h"
+#include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -18,6 +19,8 @@ class InstallWorkerTest : public ::testing::Test {
     // A temporary folder of our own, so leftovers can be counted.
     temp_ = std::make_unique<ScopedTempPathOverride>(tempRoot_.path() + L"\\");
     context_.installDir = installRoot_.Join(L"Kelvo 安装 folder");
+    // The schedule runs every step for real: keep the product from starting.
+    context_.launchAfterInstall = FALSE;
   }
   void TearDown() override {
     if (worker_.thread()) {
@@ -32,6 +35,8 @@ class InstallWorkerTest : public ::testing::Test {
   }
   bool WorkerEnds() { return ::WaitForSingleObject(worker_.thread(), 20000) == WAIT_OBJECT_0; }
 
+  // The folder in "Computer" and the places bar go to a private hive.
+  RegistrySandbox sandbox_;
   ScopedTempDir tempRoot_;
   ScopedTempDir installRoot_;
   std::unique_ptr<ScopedTempPathOverride> temp_;
