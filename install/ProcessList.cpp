@@ -1,5 +1,8 @@
 #include "install/ProcessList.h"
 
+// The PSAPI exports themselves: their kernel32 aliases (K32*) start with
+// Windows 7, and the installer runs on XP and Vista too.
+#define PSAPI_VERSION 1
 #include <psapi.h>
 #include <tlhelp32.h>
 

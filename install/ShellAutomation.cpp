@@ -4,7 +4,6 @@
 #include <oleauto.h>
 #include <shlguid.h>
 #include <shlobj.h>
-#include <shlwapi.h>
 
 namespace {
 
@@ -40,9 +39,16 @@ IShellDispatch2* GetExplorerShellDispatch() {
       !desktop.p) {
     return nullptr;
   }
+  // What IUnknown_QueryService does; SHLWAPI exports it by name only from
+  // Vista on.
+  Released<IServiceProvider> services;
+  if (FAILED(desktop.p->QueryInterface(IID_IServiceProvider, services.outVoid())) ||
+      !services.p) {
+    return nullptr;
+  }
   Released<IShellBrowser> browser;
-  if (FAILED(::IUnknown_QueryService(desktop.p, SID_STopLevelBrowser, IID_IShellBrowser,
-                                     browser.outVoid())) ||
+  if (FAILED(services.p->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
+                                      browser.outVoid())) ||
       !browser.p) {
     return nullptr;
   }
