@@ -268,3 +268,15 @@ void EndProductProcesses() {
   TerminateProcessesByName(L"KelvoCloudEnterpriseSync.exe", 5000);
   TerminateProcessesByName(L"KelvoCloudIntro.exe", 5000);
 }
+
+ShellDllRegistrationTurn::ShellDllRegistrationTurn()
+    : mutex_(::CreateMutexW(nullptr, FALSE, L"Local\\KelvoTestsShellDlls")) {
+  if (mutex_) ::WaitForSingleObject(mutex_, 110000);
+}
+
+ShellDllRegistrationTurn::~ShellDllRegistrationTurn() {
+  if (mutex_) {
+    ::ReleaseMutex(mutex_);
+    ::CloseHandle(mutex_);
+  }
+}

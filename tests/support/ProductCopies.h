@@ -69,3 +69,17 @@ class ProductProcessesTurn {
 
 // Ends every running product and intro stand-in (left over by a test).
 void EndProductProcesses();
+
+// The stand-in shell DLLs record their registration in the real per-user
+// hive under their file name, also when regsvr32 (a child process, outside
+// any RegistrySandbox) registers them. Tests that register them take turns.
+class ShellDllRegistrationTurn {
+ public:
+  ShellDllRegistrationTurn();
+  ~ShellDllRegistrationTurn();
+  ShellDllRegistrationTurn(const ShellDllRegistrationTurn&) = delete;
+  ShellDllRegistrationTurn& operator=(const ShellDllRegistrationTurn&) = delete;
+
+ private:
+  HANDLE mutex_ = nullptr;
+};

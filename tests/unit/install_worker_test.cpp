@@ -8,6 +8,7 @@
 #include "app/SetupContext.h"
 #include "install/InstallWorker.h"
 #include "support/InstallerResources.h"
+#include "support/ProductCopies.h"
 #include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"
 
@@ -68,6 +69,8 @@ TEST_F(InstallWorkerTest, ExtractLeavesThePayloadByteIdenticalAndReports5132) {
 }
 
 TEST_F(InstallWorkerTest, ScheduleReportsEveryStepInOrderAndCleansTheTemporaryFolder) {
+  // The schedule registers the payload's shell DLLs at 30 %.
+  ShellDllRegistrationTurn registrationTurn;
   InstallerModule installer;
   Start(installer.get());
   worker_.Post(kCmdExtract, 0);
@@ -151,6 +154,8 @@ TEST_F(InstallWorkerTest, QuitMessageDoesNotStopTheWorkerButCommand5125Does) {
 }
 
 TEST_F(InstallWorkerTest, SecondExtractAfterAFolderChangeUsesANewLibraryCopy) {
+  // The stop command ends any running product, whoever started it.
+  ProductProcessesTurn productTurn;
   InstallerModule installer;
   Start(installer.get());
   worker_.Post(kCmdExtract, 0);

@@ -13,6 +13,7 @@
 #include "install/NamespaceFolder.h"
 #include "install/OverlayLoad.h"
 #include "support/InstallerResources.h"
+#include "support/ProductCopies.h"
 #include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"
 #include "util/WindowsVersion.h"
@@ -265,6 +266,10 @@ class FreshInstallScheduleTest : public ::testing::Test {
     ASSERT_TRUE(observer_.WaitFor(kMsgInstallDone));
   }
 
+  // The 30 % step registers the payload's shell DLLs, the stop step ends
+  // any running product.
+  ShellDllRegistrationTurn registrationTurn_;
+  ProductProcessesTurn productTurn_;
   RegistrySandbox sandbox_;
   ScopedTempDir tempRoot_;
   ScopedTempDir installRoot_;

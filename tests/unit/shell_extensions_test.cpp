@@ -21,21 +21,15 @@ const wchar_t kRegisteredKey[] = L"Software\\KelvoStandIn\\Registered";
 const wchar_t* const kAllDlls[] = {shell_ext::kShellExt64, shell_ext::kShellExt, shell_ext::kBar64,
                                    shell_ext::kBar};
 
-// regsvr32 writes to the real per-user hive, keyed by the DLL's file name:
-// tests that register take turns.
+// Each registering test starts with nothing recorded.
 class RegistrationTurn {
  public:
-  RegistrationTurn() : mutex_(::CreateMutexW(nullptr, FALSE, L"Local\\KelvoTestsShellDlls")) {
-    if (mutex_) ::WaitForSingleObject(mutex_, 110000);
+  RegistrationTurn() {
     for (const wchar_t* name : kAllDlls) ::SHDeleteValueW(HKEY_CURRENT_USER, kRegisteredKey, name);
-  }
-  ~RegistrationTurn() {
-    ::ReleaseMutex(mutex_);
-    ::CloseHandle(mutex_);
   }
 
  private:
-  HANDLE mutex_;
+  ShellDllRegistrationTurn turn_;
 };
 
 std::wstring RegisteredBy(const wchar_t* name) {
