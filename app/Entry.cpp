@@ -3,11 +3,17 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "app/Elevation.h"
 #include "app/InstallApp.h"
 
 int Entry(HINSTANCE instance, const wchar_t* argumentString, int showCommand) {
+  const wchar_t* arguments = argumentString ? argumentString : L"";
+  // The elevated copy takes over; it runs before our single-instance mutex
+  // exists, so the two never collide.
+  if (Elevate(arguments, showCommand) == 1) return 0;
+
   CInstallApp& app = App();
-  if (!app.Init(instance, argumentString ? argumentString : L"")) return 0;
+  if (!app.Init(instance, arguments)) return 0;
 
   ::CoInitialize(nullptr);
   INITCOMMONCONTROLSEX controls = {8, ICC_BAR_CLASSES};

@@ -1,6 +1,138 @@
+#include <windows.h>
+
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <wchar.h>
+
+#include <string>
+
+#include "app/Elevation.h"
+#include "app/ElevationFlags.h"
+#include "app/InstallApp.h"
 #include "app/SetupContext.h"
+#include "install/PostInstallLaunch.h"
+#include "install/ProcessList.h"
+#include "install/ShellAutomation.h"
+#include "install/StartProcess.h"
+#include "unpack/FileTrust.h"
+#include "util/WindowsVersion.h"
 
-// Shell refresh and starting the product: not yet built.
-void SetupContext::RefreshShellStep() {}
+namespace {
 
-void SetupContext::PostInstallLaunch() {}
+constexpr wchar_t kUpdateToolbarSwitch[] = L"/updatepro /protype=2";
+constexpr wchar_t kAutoStartSwitch[] = L"/autostart";
+constexpr wchar_t kRenameTipSwitch[] = L"/renametip";
+constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kRunValue[] = L"Kelvocloudenterprisebox";
+constexpr wchar_t kTrustReportTitle[] = L"Kelvo安全卫士";
+
+// Size of one file of the install folder, -1 when it cannot be opened.
+INT64 FileSize(const std::wstring& folder, const wchar_t* name) {
+  wchar_t path[260] = {};
+  if (!::PathCombineW(path, folder.c_str(), name)) return -1;
+  HANDLE file = ::CreateFileW(path, GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return -1;
+  LARGE_INTEGER size = {};
+  INT64 result = ::GetFileSizeEx(file, &size) ? size.QuadPart : -1;
+  ::CloseHandle(file);
+  return result;
+}
+
+// New intro files mean the product should show its introduction again.
+void FlagIntroIfChanged(const SetupContext& context) {
+  if (!context.introSnapshotTaken) return;
+  if (FileSize(context.installDir, L"KelvoCloudIntro.ui") == context.introUiSize &&
+      FileSize(context.installDir, L"KelvoCloudIntro.xml") == context.introXmlSize) {
+    return;
+  }
+  wchar_t appData[260] = {};
+  if (!::SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, FALSE)) return;
+  wchar_t settings[260] = {};
+  _snwprintf(settings, 259, L"%s\\KelvoCloudEnterpriseBox\\uiconfig.ini", appData);
+  if (::GetFileAttributesW(settings) == INVALID_FILE_ATTRIBUTES) return;
+  ::WritePrivateProfileStringW(L"setting", L"ShowIntro", L"1", settings);
+}
+
+// The same Run value the start-with-Windows choice writes.
+void WriteRunValue(const std::wstring& productExe) {
+  wchar_t data[520] = {};
+  _snwprintf(data, 519, L"\"%s\" /autostart", productExe.c_str());
+  ::SHSetValueW(HKEY_CURRENT_USER, kRunKey, kRunValue, REG_SZ, data,
+                static_cast<DWORD>(lstrlenW(data) * sizeof(wchar_t)));
+}
+
+bool ReportIfDamaged(const std::wstring& path) {
+  if (IsTrustedFile(path.c_str())) return false;
+  if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+  ReportCorruptedFile(path.c_str(), kTrustReportTitle, TRUE);
+  return true;
+}
+
+}  // namespace
+
+LaunchRequest BuildLaunchRequest(const SetupContext& context, const InstallOptions& options) {
+  LaunchRequest request;
+  request.file = L"\"" + context.productExe + L"\"";
+  request.command = request.file;
+  if (options.silent) {
+    if (options.silentRun) {
+      request.launch = true;
+      if (context.shellExtOutdated) {
+        request.command += std::wstring(L" ") + kUpdateToolbarSwitch;
+        request.arguments = kUpdateToolbarSwitch;
+      }
+      if (context.installMode == kUpgrade || context.installMode == kOverwrite) {
+        request.command += std::wstring(L" ") + kAutoStartSwitch;
+        request.arguments += std::wstring(L" ") + kAutoStartSwitch;
+      }
+    }
+    request.writeRun = lstrcmpiW(options.pid, L"fromui") == 0;
+  } else {
+    if (context.launchAfterInstall) {
+      request.launch = true;
+      if (context.shellExtOutdated) {
+        request.command += std::wstring(L" ") + kUpdateToolbarSwitch;
+        request.arguments = kUpdateToolbarSwitch;
+      }
+    }
+    request.writeRun = context.autoStart != FALSE;
+  }
+  // The product tells the user about its new name once.
+  if (context.formerNameInstalled) {
+    request.command += std::wstring(L" ") + kRenameTipSwitch;
+    request.arguments = kRenameTipSwitch;
+  }
+  return request;
+}
+
+// Starts the product with the switches this install calls for, through the
+// running shell where the installer is elevated, so that the product gets
+// the user's ordinary rights.
+void SetupContext::PostInstallLaunch() {
+  FlagIntroIfChanged(*this);
+  LaunchRequest request = BuildLaunchRequest(*this, App());
+  if (request.writeRun) WriteRunValue(productExe);
+  if (!request.launch) return;
+
+  if (GreenMode) {
+    // Without administrator rights there is no elevation to shed, and the
+    // product starts plainly.
+    if (::GetFileAttributesW(productExe.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    if (ReportIfDamaged(productExe)) return;
+    ::ShellExecuteW(nullptr, nullptr, productExe.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return;
+  }
+  if (ReportIfDamaged(productExe)) return;
+  if (IsVistaOrLater() && IsElevated() && ProcessExistsInSnapshot(L"Explorer.exe")) {
+    IShellDispatch2* shell = GetExplorerShellDispatch();
+    BOOL started = ShellExecuteInExplorer(
+        shell, request.file.c_str(), request.arguments.empty() ? nullptr : request.arguments.c_str(),
+        SW_SHOWDEFAULT);
+    if (shell) shell->Release();
+    if (started) return;
+  }
+  StartProcess(request.command.c_str());
+}

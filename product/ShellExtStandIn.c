@@ -49,7 +49,12 @@ static HRESULT Forget(void) {
   return S_OK;
 }
 
-STDAPI DllRegisterServer(void) { return Record(L"DllRegisterServer"); }
+// Lets the tests play a DLL that regsvr32 cannot register while its own
+// installer entry still works: regsvr32 inherits the test's environment.
+STDAPI DllRegisterServer(void) {
+  if (GetEnvironmentVariableW(L"KELVO_STANDIN_REGISTER_FAILS", NULL, 0) > 0) return E_FAIL;
+  return Record(L"DllRegisterServer");
+}
 
 STDAPI DllUnregisterServer(void) { return Forget(); }
 

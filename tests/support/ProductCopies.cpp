@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "install/ProcessList.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
 #include "support/TestSigning.h"
@@ -249,6 +250,36 @@ ScopedStandInFlag::ScopedStandInFlag(const wchar_t* name, const std::wstring& on
 
 ScopedStandInFlag::~ScopedStandInFlag() {
   ::DeleteFileW(path_.c_str());
+  if (mutex_) {
+    ::ReleaseMutex(mutex_);
+    ::CloseHandle(mutex_);
+  }
+}
+
+ProductProcessesTurn::ProductProcessesTurn()
+    : mutex_(::CreateMutexW(nullptr, FALSE, L"Local\\KelvoTestsProductProcesses")) {
+  // A holder that died leaves the mutex abandoned, which still hands it over.
+  if (mutex_) ::WaitForSingleObject(mutex_, 110000);
+}
+
+ProductProcessesTurn::~ProductProcessesTurn() {
+  if (mutex_) {
+    ::ReleaseMutex(mutex_);
+    ::CloseHandle(mutex_);
+  }
+}
+
+void EndProductProcesses() {
+  TerminateProcessesByName(L"KelvoCloudEnterpriseSync.exe", 5000);
+  TerminateProcessesByName(L"KelvoCloudIntro.exe", 5000);
+}
+
+ShellDllRegistrationTurn::ShellDllRegistrationTurn()
+    : mutex_(::CreateMutexW(nullptr, FALSE, L"Local\\KelvoTestsShellDlls")) {
+  if (mutex_) ::WaitForSingleObject(mutex_, 110000);
+}
+
+ShellDllRegistrationTurn::~ShellDllRegistrationTurn() {
   if (mutex_) {
     ::ReleaseMutex(mutex_);
     ::CloseHandle(mutex_);

@@ -53,3 +53,34 @@ class ScopedStandInFlag {
   std::wstring path_;
   HANDLE mutex_ = nullptr;
 };
+
+// Tests that start the product or its intro program, or stop them by name,
+// take turns: stopping the product ends every copy that runs, and "is the
+// product running" sees them all.
+class ProductProcessesTurn {
+ public:
+  ProductProcessesTurn();
+  ~ProductProcessesTurn();
+  ProductProcessesTurn(const ProductProcessesTurn&) = delete;
+  ProductProcessesTurn& operator=(const ProductProcessesTurn&) = delete;
+
+ private:
+  HANDLE mutex_ = nullptr;
+};
+
+// Ends every running product and intro stand-in (left over by a test).
+void EndProductProcesses();
+
+// The stand-in shell DLLs record their registration in the real per-user
+// hive under their file name, also when regsvr32 (a child process, outside
+// any RegistrySandbox) registers them. Tests that register them take turns.
+class ShellDllRegistrationTurn {
+ public:
+  ShellDllRegistrationTurn();
+  ~ShellDllRegistrationTurn();
+  ShellDllRegistrationTurn(const ShellDllRegistrationTurn&) = delete;
+  ShellDllRegistrationTurn& operator=(const ShellDllRegistrationTurn&) = delete;
+
+ private:
+  HANDLE mutex_ = nullptr;
+};

@@ -9,6 +9,7 @@
 #include "app/SetupContext.h"
 #include "install/InstallWorker.h"
 #include "support/InstallerResources.h"
+#include "support/ProductCopies.h"
 #include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"
 
@@ -26,6 +27,8 @@ class InstallWorkerTest : public ::testing::Test {
     context_.startMenuDir = shellRoot_.Join(L"Programs\\Kelvo安全中心\\KelvoAI云盘同步版");
     context_.desktopDir = shellRoot_.path();
     context_.appDataDir = shellRoot_.path();
+    // The schedule runs every step for real: keep the product from starting.
+    context_.launchAfterInstall = FALSE;
   }
   void TearDown() override {
     if (worker_.thread()) {
@@ -40,6 +43,7 @@ class InstallWorkerTest : public ::testing::Test {
   }
   bool WorkerEnds() { return ::WaitForSingleObject(worker_.thread(), 20000) == WAIT_OBJECT_0; }
 
+  // Records, the folder in "Computer" and the places bar go to a private hive.
   RegistrySandbox sandbox_;
   ScopedTempDir tempRoot_;
   ScopedTempDir installRoot_;
@@ -73,6 +77,8 @@ TEST_F(InstallWorkerTest, ExtractLeavesThePayloadByteIdenticalAndReports5132) {
 }
 
 TEST_F(InstallWorkerTest, ScheduleReportsEveryStepInOrderAndCleansTheTemporaryFolder) {
+  // The schedule registers the payload's shell DLLs at 30 %.
+  ShellDllRegistrationTurn registrationTurn;
   InstallerModule installer;
   Start(installer.get());
   worker_.Post(kCmdExtract, 0);
@@ -171,6 +177,8 @@ TEST_F(InstallWorkerTest, QuitMessageDoesNotStopTheWorkerButCommand5125Does) {
 }
 
 TEST_F(InstallWorkerTest, SecondExtractAfterAFolderChangeUsesANewLibraryCopy) {
+  // The stop command ends any running product, whoever started it.
+  ProductProcessesTurn productTurn;
   InstallerModule installer;
   Start(installer.get());
   worker_.Post(kCmdExtract, 0);

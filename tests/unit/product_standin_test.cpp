@@ -65,6 +65,8 @@ class Started {
   HANDLE handle() const { return info_.hProcess; }
 
  private:
+  // Acquired before the start, released after the termination above.
+  ProductProcessesTurn turn_;
   PROCESS_INFORMATION info_ = {};
 };
 
@@ -104,6 +106,7 @@ Function Entry(HMODULE dll, const char* name) {
 }
 
 TEST(ProductStandIn, OneShotRequestsLogTheCommandLineVerbatimAndExitZero) {
+  ProductProcessesTurn turn;
   for (const wchar_t* request : {L"/reg", L"/explorer"}) {
     std::wstring token = Token();
     std::wstring arguments = std::wstring(request) + L" " + token;

@@ -1,0 +1,76 @@
+#include "app/Elevation.h"
+
+#include <shellapi.h>
+#include <wchar.h>
+
+#include <string>
+
+#include "app/ElevationFlags.h"
+#include "unpack/FileTrust.h"
+#include "util/SystemSeam.h"
+#include "util/WindowsVersion.h"
+
+namespace {
+
+constexpr wchar_t kRestartSwitch[] = L"/restart";
+constexpr wchar_t kTrustReportTitle[] = L"Kelvo安全卫士";
+// The mask the product's own elevated starts use as well.
+constexpr ULONG kRunAsMask = 0x00001000;
+
+}  // namespace
+
+BOOL IsAdministrator() {
+  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+  PSID administrators = nullptr;
+  if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+    return FALSE;
+  }
+  BOOL member = FALSE;
+  if (!Seam().CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
+  ::FreeSid(administrators);
+  return member;
+}
+
+BOOL IsElevated() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return FALSE;
+  DWORD elevation = 0;
+  DWORD returned = 0;
+  BOOL read = Seam().GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation),
+                                         &returned);
+  ::CloseHandle(token);
+  return read && elevation != 0;
+}
+
+int Elevate(const wchar_t* argumentString, int showCommand) {
+  if (IsAdministrator()) return 0;
+  if (IsVistaOrLater() && IsElevated()) return 0;
+  const wchar_t* arguments = argumentString ? argumentString : L"";
+  // The relaunched copy never relaunches again, whatever rights it got.
+  if (wcsstr(arguments, kRestartSwitch)) {
+    Restarted = TRUE;
+    GreenMode = TRUE;
+    return 0;
+  }
+
+  wchar_t self[260] = {};
+  ::GetModuleFileNameW(nullptr, self, 260);
+  std::wstring parameters = std::wstring(arguments) + L" " + kRestartSwitch;
+  SHELLEXECUTEINFOW relaunch = {};
+  relaunch.cbSize = sizeof(relaunch);
+  relaunch.fMask = kRunAsMask;
+  relaunch.lpVerb = L"runas";
+  relaunch.lpFile = self;
+  relaunch.lpParameters = parameters.c_str();
+  relaunch.nShow = showCommand;
+
+  if (IsTrustedFile(self)) {
+    if (Seam().ShellExecuteExW(&relaunch)) return 1;
+  } else if (::GetFileAttributesW(self) != INVALID_FILE_ATTRIBUTES) {
+    ReportCorruptedFile(self, kTrustReportTitle, TRUE);
+  }
+  // Declining the prompt means "install for me only".
+  if (::GetLastError() == ERROR_CANCELLED) GreenMode = TRUE;
+  return 0;
+}

@@ -1,0 +1,15 @@
+#pragma once
+#include <windows.h>
+
+// Makes sure the installer runs with administrator rights: relaunches itself
+// through the elevation prompt with "/restart" appended. Returns 1 when the
+// elevated copy was started (this process then exits with 0), 0 to go on
+// here, with GreenMode set when the user declined or the copy still lacks
+// the rights.
+int Elevate(const wchar_t* argumentString, int showCommand);
+
+// The effective token is a member of the built-in Administrators group.
+BOOL IsAdministrator();
+
+// The process token is elevated (TokenElevation); FALSE on any failure.
+BOOL IsElevated();

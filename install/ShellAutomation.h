@@ -1,0 +1,16 @@
+#pragma once
+#include <windows.h>
+#include <shldisp.h>
+
+// Starting programs through the running desktop shell, so that they get the
+// shell's rights rather than an elevated installer's. COM must be
+// initialised by the caller.
+
+// The desktop's IShellDispatch2, or null when the shell cannot be reached.
+// The caller releases it.
+IShellDispatch2* GetExplorerShellDispatch();
+
+// Has the shell start file with arguments (none when null) and show
+// command. TRUE only when the shell accepted the request.
+BOOL ShellExecuteInExplorer(IShellDispatch2* dispatch, const wchar_t* file,
+                            const wchar_t* arguments, int showCommand);

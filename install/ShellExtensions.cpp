@@ -1,0 +1,167 @@
+#include "install/ShellExtensions.h"
+
+#include <shellapi.h>
+#include <wchar.h>
+
+#include "app/ElevationFlags.h"
+#include "app/Elevation.h"
+#include "app/InstallApp.h"
+#include "app/SetupContext.h"
+#include "app/VersionCompare.h"
+#include "install/RunAndWait.h"
+#include "unpack/FileTrust.h"
+#include "util/FileVersion.h"
+#include "util/SystemSeam.h"
+#include "util/Windows64.h"
+#include "util/WindowsVersion.h"
+
+namespace {
+
+constexpr wchar_t kTrustReportTitle[] = L"Kelvo安全卫士";
+constexpr wchar_t kRegsvr32[] = L"regsvr32.exe /s ";
+constexpr UINT kMinimumToolbarVersionString = 150;
+constexpr wchar_t kMinimumToolbarVersionFallback[] = L"1.0.1.1030";
+constexpr ULONG kRunAsMask = 0x00001000;
+
+bool Exists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring InstallPath(const SetupContext& context, const wchar_t* fileName) {
+  wchar_t path[260] = {};
+  _snwprintf(path, 259, L"%s\\%s", context.installDir.c_str(), fileName);
+  return path;
+}
+
+// A damaged file of ours is never run: the report ends the installer.
+bool VerifyOrReport(const std::wstring& path) {
+  if (IsTrustedFile(path.c_str())) return true;
+  ReportCorruptedFile(path.c_str(), kTrustReportTitle, TRUE);
+  return false;
+}
+
+// "<system folder>\regsvr32.exe /s ", built once; empty while the system
+// folder cannot be read.
+const wchar_t* RegistrationPrefix() {
+  static wchar_t prefix[260] = {};
+  if (prefix[0]) return prefix;
+  wchar_t system[260] = {};
+  UINT length = ::GetSystemDirectoryW(system, 260);
+  if (length < 1 || length > 259) return prefix;
+  int written = _snwprintf(prefix, 259, L"%s\\%s", system, kRegsvr32);
+  if (written < 0 || written > 259) lstrcpynW(prefix, kRegsvr32, 260);
+  return prefix;
+}
+
+// The fallback when regsvr32 fails: the DLL's own installer entry.
+BOOL CallDllInstall(const std::wstring& path) {
+  typedef HRESULT(STDAPICALLTYPE * DllInstallFn)(BOOL install, LPCWSTR commandLine);
+  HMODULE kernel = ::GetModuleHandleW(L"Kernel32.dll");
+  // Where the loader can be told, the DLL's own dependencies come from the
+  // system folder only, never from beside it.
+  DWORD flags =
+      kernel && ::GetProcAddress(kernel, "AddDllDirectory") ? LOAD_LIBRARY_SEARCH_SYSTEM32 : 0;
+  HMODULE dll = ::LoadLibraryExW(path.c_str(), nullptr, flags);
+  if (!dll) return FALSE;
+  BOOL installed = FALSE;
+  auto install = reinterpret_cast<DllInstallFn>(
+      reinterpret_cast<void*>(::GetProcAddress(dll, "DllInstall")));
+  if (install) installed = install(TRUE, nullptr) == S_OK;
+  ::FreeLibrary(dll);
+  return installed;
+}
+
+}  // namespace
+
+std::wstring MinimumToolbarVersion() {
+  wchar_t text[64] = {};
+  HINSTANCE resources = App().instance ? App().instance : ::GetModuleHandleW(nullptr);
+  if (::LoadStringW(resources, kMinimumToolbarVersionString, text, 64) > 0) return text;
+  return kMinimumToolbarVersionFallback;
+}
+
+std::wstring RetireFile(const SetupContext& context, const wchar_t* fileName) {
+  std::wstring full = InstallPath(context, fileName);
+  wchar_t bak[260] = {};
+  _snwprintf(bak, 259, L"%s.bak", full.c_str());
+  ::DeleteFileW(bak);
+  if (Exists(full) && !::DeleteFileW(full.c_str())) {
+    DWORD attributes = ::GetFileAttributesW(full.c_str());
+    ::SetFileAttributesW(full.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    ::MoveFileExW(full.c_str(), bak, MOVEFILE_REPLACE_EXISTING);
+  }
+  return full;
+}
+
+BOOL RegisterDll(const SetupContext& context, const wchar_t* fileName) {
+  const wchar_t* prefix = RegistrationPrefix();
+  std::wstring path = InstallPath(context, fileName);
+  if (!Exists(path)) return FALSE;
+  if (!VerifyOrReport(path)) return FALSE;
+  wchar_t command[520] = {};
+  _snwprintf(command, 519, L"%s\"%s\"", prefix, path.c_str());
+  if (RunAndWait(command, TRUE)) return TRUE;
+  if (!VerifyOrReport(path)) return FALSE;
+  return CallDllInstall(path);
+}
+
+// Before extraction: notes whether the installed toolbar is too old for the
+// new extension and frees the DLL names the shell may still hold loaded.
+void SetupContext::PrepareShellExtensionUpdate() {
+  shellExtOutdated = FALSE;
+  if (!App().silent) {
+    std::wstring bar = InstallPath(*this, shell_ext::kBar);
+    if (Exists(bar)) {
+      std::wstring installed = ReadFileVersionText(bar.c_str());
+      shellExtOutdated = CompareVersions(installed.c_str(), MinimumToolbarVersion().c_str()) < 0;
+    }
+  }
+  for (const wchar_t* name :
+       {shell_ext::kShellExt64, shell_ext::kShellExt, shell_ext::kBar64, shell_ext::kBar}) {
+    RetireFile(*this, name);
+  }
+  // Only the shell extension matters to the shell restart; the toolbar is
+  // loaded by browsers, not by the shell.
+  bool leftOver = false;
+  for (const wchar_t* name : {shell_ext::kShellExt, shell_ext::kShellExt64}) {
+    std::wstring full = InstallPath(*this, name);
+    leftOver = leftOver || Exists(full) || Exists(full + L".bak");
+  }
+  shellExtCleared = !leftOver;
+}
+
+BOOL SetupContext::RegisterShellExtensions() {
+  BOOL result = FALSE;
+  if (IsWindows64Bit()) {
+    result = RegisterDll(*this, shell_ext::kShellExt64);
+    RegisterDll(*this, shell_ext::kShellExt);
+    RegisterDll(*this, shell_ext::kBar64);
+    RegisterDll(*this, shell_ext::kBar);
+  } else {
+    result = RegisterDll(*this, shell_ext::kShellExt);
+    RegisterDll(*this, shell_ext::kBar);
+  }
+  return result;
+}
+
+// When our own registration failed, the product registers its shell parts
+// itself ("/reg"), elevated when it can be.
+void SetupContext::RequestProductRegistration() {
+  if (IsVistaOrLater() && !IsElevated()) return;
+  if (!Exists(productExe)) return;
+  if (!Restarted) {
+    if (!VerifyOrReport(productExe)) return;
+    SHELLEXECUTEINFOW request = {};
+    request.cbSize = sizeof(request);
+    request.fMask = kRunAsMask;
+    request.lpVerb = L"runas";
+    request.lpFile = productExe.c_str();
+    request.lpParameters = L"/reg";
+    request.nShow = SW_HIDE;
+    if (Seam().ShellExecuteExW(&request)) return;
+  }
+  if (!VerifyOrReport(productExe)) return;
+  wchar_t command[520] = {};
+  _snwprintf(command, 519, L"%s %s", productExe.c_str(), L"/reg");
+  RunAndWait(command, TRUE);
+}

@@ -1,0 +1,26 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+class SetupContext;
+
+// The product's shell-extension and toolbar DLLs, registered as COM servers.
+namespace shell_ext {
+inline constexpr wchar_t kShellExt[] = L"KelvoEnterpriseShellExt.dll";
+inline constexpr wchar_t kShellExt64[] = L"KelvoEnterpriseShellExt64.dll";
+inline constexpr wchar_t kBar[] = L"KelvoCloudEnterpriseBar.dll";
+inline constexpr wchar_t kBar64[] = L"KelvoCloudEnterpriseBar64.dll";
+}  // namespace shell_ext
+
+// Frees a file name of the install folder for the file extraction brings:
+// deletes it, or, when it cannot be deleted (loaded by the shell), moves it
+// to "<name>.bak". Returns the full path.
+std::wstring RetireFile(const SetupContext& context, const wchar_t* fileName);
+
+// Registers one DLL of the install folder through regsvr32, falling back to
+// its DllInstall. FALSE when the file is missing or neither route succeeds.
+BOOL RegisterDll(const SetupContext& context, const wchar_t* fileName);
+
+// The oldest toolbar that still works with the new shell extension.
+std::wstring MinimumToolbarVersion();

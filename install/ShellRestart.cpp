@@ -1,0 +1,101 @@
+#include "install/ShellRestart.h"
+
+#include <shlwapi.h>
+#include <wchar.h>
+
+#include "app/Elevation.h"
+#include "app/InstallApp.h"
+#include "app/SetupContext.h"
+#include "install/OverlayLoad.h"
+#include "install/ProcessList.h"
+#include "install/RunAndWait.h"
+#include "install/ShellAutomation.h"
+#include "unpack/FileTrust.h"
+#include "util/WindowsVersion.h"
+
+namespace {
+
+constexpr wchar_t kShellExtensionMutex[] = L"{8EA635E7-C0BA-41ed-B3B5-56EC1B5FB166}";
+constexpr wchar_t kHandOverFile[] = L"55d7fdfb.ini";
+constexpr wchar_t kTrustReportTitle[] = L"Kelvo安全卫士";
+constexpr int kShellWaitChecks = 60;
+
+bool IsWindowsXp() {
+  const OSVERSIONINFOEXW& version = WindowsVersion();
+  return version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion == 5 &&
+         version.dwMinorVersion == 1;
+}
+
+// The folder the product last restarted the shell for; the file is used up.
+std::wstring TakeHandOverFolder() {
+  wchar_t temp[260] = {};
+  if (!::GetTempPathW(260, temp)) return std::wstring();
+  ::PathRemoveBackslashW(temp);
+  wchar_t file[260] = {};
+  _snwprintf(file, 259, L"%s\\%s", temp, kHandOverFile);
+  wchar_t folder[260] = {};
+  if (::GetFileAttributesW(file) != INVALID_FILE_ATTRIBUTES) {
+    ::GetPrivateProfileStringW(L"main", L"instpath", L"", folder, 260, file);
+    ::DeleteFileW(file);
+  }
+  return folder;
+}
+
+// The loaded extension holds its mutex; creating it tells whether it exists.
+bool ShellExtensionLoaded() {
+  HANDLE mutex = ::CreateMutexW(nullptr, FALSE, kShellExtensionMutex);
+  DWORD error = ::GetLastError();
+  if (mutex) ::CloseHandle(mutex);
+  return error == ERROR_ALREADY_EXISTS;
+}
+
+}  // namespace
+
+BOOL ShouldRestartExplorer(const SetupContext& context) {
+  if (context.shellExtOutdated) {
+    if (IsWindowsXp()) return FALSE;
+    if (context.installMode == kFreshInstall && LoadOverlaysIfRoom()) return FALSE;
+    if (!context.shellExtCleared) return FALSE;
+  }
+  // An unattended update must not take the user's desktop away.
+  if (App().silent && (context.installMode == kUpgrade || context.installMode == kOverwrite)) {
+    return FALSE;
+  }
+  std::wstring handedOver = TakeHandOverFolder();
+  if (lstrcmpiW(handedOver.c_str(), context.installDir.c_str()) == 0) return FALSE;
+  return ShellExtensionLoaded();
+}
+
+// The product restarts the shell ("/explorer"); started through the shell
+// when elevated, so the restarted shell does not run elevated.
+void SetupContext::RefreshShellStep() {
+  LoadOverlaysIfRoom();
+  if (!ShouldRestartExplorer(*this)) return;
+  if (!IsTrustedFile(productExe.c_str())) {
+    if (::GetFileAttributesW(productExe.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      ReportCorruptedFile(productExe.c_str(), kTrustReportTitle, TRUE);
+    }
+    return;
+  }
+  wchar_t file[260] = {};
+  _snwprintf(file, 259, L"\"%s\"", productExe.c_str());
+  wchar_t command[520] = {};
+  _snwprintf(command, 519, L"%s %s", productExe.c_str(), L"/explorer");
+
+  BOOL asked = FALSE;
+  if (IsVistaOrLater() && IsElevated()) {
+    IShellDispatch2* shell = GetExplorerShellDispatch();
+    asked = ShellExecuteInExplorer(shell, file, L"/explorer", SW_HIDE);
+    ::Sleep(1000);
+    if (shell) shell->Release();
+  }
+  if (!asked) {
+    RunAndWait(command, TRUE);
+    ::Sleep(1000);
+  }
+  // Give the shell a moment to come back before the product starts.
+  for (int check = 0; check < kShellWaitChecks; ++check) {
+    if (ProcessExistsInSnapshot(L"Explorer.exe")) break;
+    ::Sleep(100);
+  }
+}
