@@ -7,13 +7,13 @@
 
 #include "app/ElevationFlags.h"
 #include "unpack/FileTrust.h"
+#include "unpack/TrustedLaunch.h"
 #include "util/SystemSeam.h"
 #include "util/WindowsVersion.h"
 
 namespace {
 
 constexpr wchar_t kRestartSwitch[] = L"/restart";
-constexpr wchar_t kTrustReportTitle[] = L"Kelvo安全卫士";
 // The mask the product's own elevated starts use as well.
 constexpr ULONG kRunAsMask = 0x00001000;
 
@@ -68,7 +68,7 @@ int Elevate(const wchar_t* argumentString, int showCommand) {
   if (IsTrustedFile(self)) {
     if (Seam().ShellExecuteExW(&relaunch)) return 1;
   } else if (::GetFileAttributesW(self) != INVALID_FILE_ATTRIBUTES) {
-    ReportCorruptedFile(self, kTrustReportTitle, TRUE);
+    ReportCorruptedFile(self, kCorruptedFileTitle, TRUE);
   }
   // Declining the prompt means "install for me only".
   if (::GetLastError() == ERROR_CANCELLED) GreenMode = TRUE;

@@ -16,6 +16,7 @@
 #include "install/ShellAutomation.h"
 #include "install/StartProcess.h"
 #include "unpack/FileTrust.h"
+#include "unpack/TrustedLaunch.h"
 #include "util/WindowsVersion.h"
 
 namespace {
@@ -23,9 +24,6 @@ namespace {
 constexpr wchar_t kUpdateToolbarSwitch[] = L"/updatepro /protype=2";
 constexpr wchar_t kAutoStartSwitch[] = L"/autostart";
 constexpr wchar_t kRenameTipSwitch[] = L"/renametip";
-constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t kRunValue[] = L"Kelvocloudenterprisebox";
-constexpr wchar_t kTrustReportTitle[] = L"Kelvo安全卫士";
 
 // Size of one file of the install folder, -1 when it cannot be opened.
 INT64 FileSize(const std::wstring& folder, const wchar_t* name) {
@@ -54,21 +52,6 @@ void FlagIntroIfChanged(const SetupContext& context) {
   _snwprintf(settings, 259, L"%s\\KelvoCloudEnterpriseBox\\uiconfig.ini", appData);
   if (::GetFileAttributesW(settings) == INVALID_FILE_ATTRIBUTES) return;
   ::WritePrivateProfileStringW(L"setting", L"ShowIntro", L"1", settings);
-}
-
-// The same Run value the start-with-Windows choice writes.
-void WriteRunValue(const std::wstring& productExe) {
-  wchar_t data[520] = {};
-  _snwprintf(data, 519, L"\"%s\" /autostart", productExe.c_str());
-  ::SHSetValueW(HKEY_CURRENT_USER, kRunKey, kRunValue, REG_SZ, data,
-                static_cast<DWORD>(lstrlenW(data) * sizeof(wchar_t)));
-}
-
-bool ReportIfDamaged(const std::wstring& path) {
-  if (IsTrustedFile(path.c_str())) return false;
-  if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-  ReportCorruptedFile(path.c_str(), kTrustReportTitle, TRUE);
-  return true;
 }
 
 }  // namespace
@@ -114,18 +97,18 @@ LaunchRequest BuildLaunchRequest(const SetupContext& context, const InstallOptio
 void SetupContext::PostInstallLaunch() {
   FlagIntroIfChanged(*this);
   LaunchRequest request = BuildLaunchRequest(*this, App());
-  if (request.writeRun) WriteRunValue(productExe);
+  if (request.writeRun) WriteAutoStartEntry();
   if (!request.launch) return;
 
   if (GreenMode) {
     // Without administrator rights there is no elevation to shed, and the
     // product starts plainly.
     if (::GetFileAttributesW(productExe.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-    if (ReportIfDamaged(productExe)) return;
+    if (!ConfirmTrustedOrReport(productExe.c_str())) return;
     ::ShellExecuteW(nullptr, nullptr, productExe.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     return;
   }
-  if (ReportIfDamaged(productExe)) return;
+  if (!ConfirmTrustedOrReport(productExe.c_str())) return;
   if (IsVistaOrLater() && IsElevated() && ProcessExistsInSnapshot(L"Explorer.exe")) {
     IShellDispatch2* shell = GetExplorerShellDispatch();
     BOOL started = ShellExecuteInExplorer(

@@ -10,6 +10,7 @@
 #include "app/VersionCompare.h"
 #include "install/RunAndWait.h"
 #include "unpack/FileTrust.h"
+#include "unpack/TrustedLaunch.h"
 #include "util/FileVersion.h"
 #include "util/SystemSeam.h"
 #include "util/Windows64.h"
@@ -17,7 +18,6 @@
 
 namespace {
 
-constexpr wchar_t kTrustReportTitle[] = L"Kelvo安全卫士";
 constexpr wchar_t kRegsvr32[] = L"regsvr32.exe /s ";
 constexpr UINT kMinimumToolbarVersionString = 150;
 constexpr wchar_t kMinimumToolbarVersionFallback[] = L"1.0.1.1030";
@@ -36,7 +36,7 @@ std::wstring InstallPath(const SetupContext& context, const wchar_t* fileName) {
 // A damaged file of ours is never run: the report ends the installer.
 bool VerifyOrReport(const std::wstring& path) {
   if (IsTrustedFile(path.c_str())) return true;
-  ReportCorruptedFile(path.c_str(), kTrustReportTitle, TRUE);
+  ReportCorruptedFile(path.c_str(), kCorruptedFileTitle, TRUE);
   return false;
 }
 

@@ -11,13 +11,13 @@
 #include "install/RunAndWait.h"
 #include "install/ShellAutomation.h"
 #include "unpack/FileTrust.h"
+#include "unpack/TrustedLaunch.h"
 #include "util/WindowsVersion.h"
 
 namespace {
 
 constexpr wchar_t kShellExtensionMutex[] = L"{8EA635E7-C0BA-41ed-B3B5-56EC1B5FB166}";
 constexpr wchar_t kHandOverFile[] = L"55d7fdfb.ini";
-constexpr wchar_t kTrustReportTitle[] = L"Kelvo安全卫士";
 constexpr int kShellWaitChecks = 60;
 
 bool IsWindowsXp() {
@@ -71,12 +71,7 @@ BOOL ShouldRestartExplorer(const SetupContext& context) {
 void SetupContext::RefreshShellStep() {
   LoadOverlaysIfRoom();
   if (!ShouldRestartExplorer(*this)) return;
-  if (!IsTrustedFile(productExe.c_str())) {
-    if (::GetFileAttributesW(productExe.c_str()) != INVALID_FILE_ATTRIBUTES) {
-      ReportCorruptedFile(productExe.c_str(), kTrustReportTitle, TRUE);
-    }
-    return;
-  }
+  if (!ConfirmTrustedOrReport(productExe.c_str())) return;
   wchar_t file[260] = {};
   _snwprintf(file, 259, L"\"%s\"", productExe.c_str());
   wchar_t command[520] = {};
