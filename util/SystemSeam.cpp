@@ -12,6 +12,7 @@ SystemSeam RealCalls() {
   s.CreateFileW = ::CreateFileW;
   s.DeviceIoControl = ::DeviceIoControl;
   s.CloseHandle = ::CloseHandle;
+  s.GetDiskFreeSpaceExW = ::GetDiskFreeSpaceExW;
   return s;
 }
 

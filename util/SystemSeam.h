@@ -4,7 +4,8 @@
 
 // The few Windows calls whose outcome a test cannot arrange for real under
 // Wine: the user's answer to the elevation prompt, a standard user's token,
-// device controls of hardware that is not there, and message-box answers.
+// device controls of hardware that is not there, message-box answers and a
+// volume's free space.
 // Every entry defaults to the real call; tests may swap one and must put the
 // defaults back (ResetSystemSeam).
 struct SystemSeam {
@@ -20,6 +21,9 @@ struct SystemSeam {
   BOOL(WINAPI* DeviceIoControl)(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
                                 DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped);
   BOOL(WINAPI* CloseHandle)(HANDLE handle);
+  // Free space a test cannot arrange on a real volume.
+  BOOL(WINAPI* GetDiskFreeSpaceExW)(LPCWSTR root, PULARGE_INTEGER callerFree,
+                                    PULARGE_INTEGER total, PULARGE_INTEGER totalFree);
 };
 
 SystemSeam& Seam();
