@@ -29,6 +29,21 @@ void CTransparentStatic::Paint(HDC dc) {
   wchar_t text[1024] = {};
   ::GetWindowTextW(hwnd_, text, 1024);
   HGDIOBJ previousFont = font_ ? ::SelectObject(memory, font_) : nullptr;
+  // A line wider than the control is drawn in a smaller size of the same
+  // font rather than cut off (a CJK label in a fixed-width slot).
+  HFONT fitted = nullptr;
+  RECT needed = client;
+  ::DrawTextW(memory, text, -1, &needed, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+  int neededWidth = needed.right - needed.left;
+  if (font_ && neededWidth > client.right && client.right > 0) {
+    LOGFONTW logFont = {};
+    ::GetObjectW(font_, sizeof(logFont), &logFont);
+    logFont.lfHeight = static_cast<LONG>(static_cast<long long>(logFont.lfHeight) * client.right /
+                                         neededWidth);
+    logFont.lfWidth = 0;
+    fitted = ::CreateFontIndirectW(&logFont);
+    if (fitted) ::SelectObject(memory, fitted);
+  }
   ::SetBkMode(memory, TRANSPARENT);
   ::SetTextColor(memory, textColour_);
   LONG style = ::GetWindowLongW(hwnd_, GWL_STYLE);
@@ -37,6 +52,7 @@ void CTransparentStatic::Paint(HDC dc) {
   else if ((style & SS_TYPEMASK) == SS_RIGHT) align = DT_RIGHT;
   ::DrawTextW(memory, text, -1, &client, align | DT_SINGLELINE | DT_NOPREFIX);
   if (previousFont) ::SelectObject(memory, previousFont);
+  if (fitted) ::DeleteObject(fitted);
   ::BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
   ::SelectObject(memory, previousBitmap);
   ::DeleteObject(bitmap);
