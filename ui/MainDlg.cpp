@@ -166,6 +166,8 @@ BOOL CMainDlg::ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRES
 }
 
 LRESULT CMainDlg::OnInitDialog() {
+  // The worker's reports may come back before CreateDialogParamW returns.
+  App().mainWindow = hwnd_;
   CentreWindow();
   if (CMessageLoop* loop = WindowFramework::MessageLoop()) {
     loop->AddMessageFilter(this);
