@@ -5,8 +5,11 @@
 
 #include "app/Elevation.h"
 #include "app/InstallApp.h"
+#include "ui/DisplayScale.h"
+#include "ui/MessageLoop.h"
 
 int Entry(HINSTANCE instance, const wchar_t* argumentString, int showCommand) {
+  DisplayScale::Instance().SetFromMonitor();
   const wchar_t* arguments = argumentString ? argumentString : L"";
   // The elevated copy takes over; it runs before our single-instance mutex
   // exists, so the two never collide.
@@ -18,9 +21,11 @@ int Entry(HINSTANCE instance, const wchar_t* argumentString, int showCommand) {
   ::CoInitialize(nullptr);
   INITCOMMONCONTROLSEX controls = {8, ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&controls);
+  WindowFramework::Init();
 
   int exitCode = app.Run();
 
+  WindowFramework::ShutDown();
   ::CoUninitialize();
   return exitCode;
 }

@@ -10,6 +10,10 @@
 #include "app/OptionSources.h"
 #include "app/PreChecks.h"
 #include "app/ProductNames.h"
+#include "res/resource.h"
+#include "ui/DisplayScale.h"
+#include "ui/MessageLoop.h"
+#include "ui/PrivateLicenceDlg.h"
 
 namespace {
 
@@ -51,11 +55,33 @@ BOOL CInstallApp::Init(HINSTANCE module, const wchar_t* argumentString) {
 int CInstallApp::Run() {
   context.SetUp();
   if (!RunPreChecks()) return 0;
+
+  CMessageLoop loop;
+  WindowFramework::AddMessageLoop(&loop);
+  // When StartUI fails the quit message with the exit code is already queued.
   StartUI();
-  return 0;
+  int exitCode = loop.Run();
+  WindowFramework::RemoveMessageLoop();
+  return exitCode;
 }
 
-BOOL CInstallApp::StartUI() { return TRUE; }
+BOOL CInstallApp::StartUI() {
+  skin.CreateFonts();
+  if (context.installMode == kFreshInstall) {
+    CPrivateLicenceDlg agreement;
+    if (agreement.Show(::GetActiveWindow()) != IDOK) return FALSE;
+  }
+  worker.Start(&context, ResourceModule());
+  worker.SetObserver(this);
+  mainDlg.SetInitialClientSize(Scaled(570), Scaled(444));
+  mainWindow = mainDlg.Create(ResourceModule(), IDD_MAIN, nullptr);
+  if (!mainWindow) {
+    ::PostQuitMessage(0);
+    return FALSE;
+  }
+  if (!silent) ::ShowWindow(mainWindow, SW_SHOW);
+  return TRUE;
+}
 
 void CInstallApp::PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam) {
   if (::IsWindow(mainWindow)) ::PostMessageW(mainWindow, message, wParam, lParam);

@@ -5,6 +5,8 @@
 #include "app/SetupContext.h"
 #include "install/InstallCallback.h"
 #include "install/InstallWorker.h"
+#include "ui/MainDlg.h"
+#include "ui/SkinResources.h"
 
 // The application object: one per process, reached through App(). As the
 // worker's observer it only posts window messages to the main window.
@@ -24,10 +26,15 @@ class CInstallApp : public InstallOptions, public IInstallCallback {
   int OnRecordsWritten() override;
   int OnInstallDone() override;
 
+  // Where the windows load their resources from: this executable.
+  HMODULE ResourceModule() const { return instance ? instance : ::GetModuleHandleW(nullptr); }
+
   HINSTANCE instance = nullptr;
   SetupContext context;
+  CMainDlg mainDlg;
   // The main window, target of every message the worker's reports post.
   HWND mainWindow = nullptr;
+  SkinResources skin;
   InstallWorker worker;
 
  private:

@@ -16,6 +16,7 @@ SystemSeam RealCalls() {
   s.DeviceIoControl = ::DeviceIoControl;
   s.CloseHandle = ::CloseHandle;
   s.SHChangeNotify = ::SHChangeNotify;
+  s.GetDiskFreeSpaceExW = ::GetDiskFreeSpaceExW;
   return s;
 }
 

@@ -6,7 +6,7 @@
 // Wine: the user's answer to the elevation prompt, a standard user's token,
 // device controls of hardware that is not there, message-box answers, the
 // shell's pin verbs and change notices, which Wine's shell does not act on,
-// and the browser a download link would open.
+// the browser a download link would open, and a volume's free space.
 // Every entry defaults to the real call; tests may swap one and must put the
 // defaults back (ResetSystemSeam).
 struct SystemSeam {
@@ -25,6 +25,9 @@ struct SystemSeam {
                                 DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped);
   BOOL(WINAPI* CloseHandle)(HANDLE handle);
   void(WINAPI* SHChangeNotify)(LONG eventId, UINT flags, LPCVOID item1, LPCVOID item2);
+  // Free space a test cannot arrange on a real volume.
+  BOOL(WINAPI* GetDiskFreeSpaceExW)(LPCWSTR root, PULARGE_INTEGER callerFree,
+                                    PULARGE_INTEGER total, PULARGE_INTEGER totalFree);
 };
 
 SystemSeam& Seam();

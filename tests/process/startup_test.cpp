@@ -5,22 +5,62 @@
 #include <string>
 
 #include "app/ProductNames.h"
+#include "support/InstallerWindows.h"
 #include "support/ProcessRunner.h"
+#include "support/TestFiles.h"
 #include "util/FileVersion.h"
 
 namespace {
 
 std::wstring Installer() { return BuiltProgram(L"KelvoSetup.exe"); }
 
+// A fresh install asks for the agreement even when silent: this accepts it
+// for whichever installer shows it while the object lives.
+class AgreementAcceptor {
+ public:
+  AgreementAcceptor() : stop_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    thread_ = ::CreateThread(nullptr, 0, &AgreementAcceptor::Accept, this, 0, nullptr);
+  }
+  ~AgreementAcceptor() {
+    ::SetEvent(stop_);
+    ::WaitForSingleObject(thread_, INFINITE);
+    ::CloseHandle(thread_);
+    ::CloseHandle(stop_);
+  }
+
+ private:
+  static DWORD WINAPI Accept(void* self) {
+    auto* acceptor = static_cast<AgreementAcceptor*>(self);
+    while (::WaitForSingleObject(acceptor->stop_, 100) == WAIT_TIMEOUT) {
+      HWND agreement = ::FindWindowW(L"#32770", L"欢迎使用 KelvoAI云盘同步版");
+      if (agreement && ::GetDlgItem(agreement, kLicenceLink) && ::IsWindowVisible(agreement)) {
+        ClickControl(agreement, kAgreeButton);
+        ::Sleep(1000);
+      }
+    }
+    return 0;
+  }
+  HANDLE stop_;
+  HANDLE thread_;
+};
+
+std::wstring SilentFolderSwitch(const ScopedTempDir& dir) {
+  return L"/S /D=\"" + dir.Join(L"Kelvopeltbox") + L"\"";
+}
+
 TEST(InstallerProcess, SilentRunExitsWithZero) {
-  ProcessResult result = RunProgram(Installer(), L"/S");
+  ScopedTempDir dir;
+  AgreementAcceptor acceptor;
+  ProcessResult result = RunProgram(Installer(), SilentFolderSwitch(dir));
   ASSERT_TRUE(result.started);
   EXPECT_FALSE(result.timedOut);
   EXPECT_EQ(result.exitCode, 0u);
 }
 
 TEST(InstallerProcess, WritesItsInitLineToTheDebugger) {
-  ProcessResult result = RunProgram(Installer(), L"/S", 60000, true);
+  ScopedTempDir dir;
+  AgreementAcceptor acceptor;
+  ProcessResult result = RunProgram(Installer(), SilentFolderSwitch(dir), 60000, true);
   ASSERT_TRUE(result.started);
   EXPECT_EQ(result.exitCode, 0u);
   std::wstring expected = L"[Brill] Init = " + Installer() + L"\r\n";

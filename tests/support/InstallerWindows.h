@@ -1,0 +1,100 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Drives the real installer's windows from a test: starts the process, finds
+// its dialogs by the controls they carry, clicks controls with real mouse
+// messages and reads texts, positions, visibility and drawn colours back.
+class InstallerRun {
+ public:
+  // Starts program (default: the built installer) with the arguments.
+  explicit InstallerRun(const std::wstring& arguments,
+                        const std::wstring& program = std::wstring());
+  // Ends the process if it still runs.
+  ~InstallerRun();
+  InstallerRun(const InstallerRun&) = delete;
+  InstallerRun& operator=(const InstallerRun&) = delete;
+
+  bool started() const { return process_ != nullptr; }
+  DWORD processId() const { return processId_; }
+  // The process's top-level window that has a child with this id (and, when
+  // visible is set, is visible); null after the time-out.
+  HWND WaitForWindowWith(int controlId, DWORD timeoutMs = 30000, bool visible = true) const;
+  // The exit code, or STILL_ACTIVE (259) after the time-out.
+  DWORD WaitForExit(DWORD timeoutMs = 60000);
+
+  // What a deployment tool meets on the way to the end of the run.
+  struct Outcome {
+    DWORD exitCode = STILL_ACTIVE;  // STILL_ACTIVE after the time-out
+    bool agreementShown = false;
+    std::vector<std::wstring> messageBoxTexts;
+  };
+  // Waits for the end of the run while playing the user's part: accepts the
+  // agreement dialog (when acceptAgreement) and answers every message box
+  // with answer, collecting their texts. Ends the process after the time-out.
+  Outcome PlayToEnd(DWORD timeoutMs = 180000, bool acceptAgreement = true, int answer = IDOK);
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD processId_ = 0;
+};
+
+// Dialog ids shared with the installer.
+enum : int {
+  kAgreeButton = 1,
+  kDeclineButton = 2,
+  kInstallButton = 1000,
+  kStatusLine = 1002,
+  kLocationLabel = 1003,
+  kPathEdit = 1004,
+  kBrowseButton = 1005,
+  kSpaceLine = 1006,
+  kCloseButton = 1010,
+  kAgreementText = 1013,
+  kCollapseArrow = 1014,
+  kLicenceLink = 1015,
+  kOpenAfterInstall = 1016,
+  kProgressText = 1017,
+  kCustomLink = 1018,
+  kAutoStart = 1019,
+  kExpandArrow = 1020,
+  kPrivacyLink = 1022,
+};
+
+HWND Control(HWND dialog, int id);
+std::wstring ControlText(HWND dialog, int id);
+bool ControlVisible(HWND dialog, int id);
+bool ControlEnabled(HWND dialog, int id);
+// The control's rectangle in its dialog's client coordinates.
+RECT ControlRect(HWND dialog, int id);
+SIZE ClientSize(HWND window);
+// A left click in the middle of the control (button down and up, posted).
+void ClickControl(HWND dialog, int id);
+// Waits until the control's text equals text; false after the time-out.
+bool WaitForText(HWND dialog, int id, const std::wstring& text, DWORD timeoutMs = 60000);
+bool WaitForVisible(HWND dialog, int id, bool visible, DWORD timeoutMs = 60000);
+// How many pixels of the control as drawn on screen have exactly this colour.
+int CountScreenPixels(HWND dialog, int id, COLORREF colour);
+// The message box (dialog class) owned by owner; null after the time-out.
+HWND WaitForOwnedMessageBox(HWND owner, DWORD timeoutMs = 30000);
+// The message box's text (its static 0xFFFF control).
+std::wstring MessageBoxText(HWND box);
+// The installer's DPI setting for processes started afterwards
+// (HKCU\Control Panel\Desktop LogPixels); restores the old value when done.
+class ScopedLogPixels {
+ public:
+  explicit ScopedLogPixels(DWORD dpi);
+  ~ScopedLogPixels();
+
+ private:
+  bool had_ = false;
+  DWORD old_ = 0;
+};
+
+// Runs the installer with the arguments to its end as a deployment tool
+// would (a fresh install shows the agreement even when silent: accepted).
+InstallerRun::Outcome RunInstallerToEnd(const std::wstring& arguments,
+                                        const std::wstring& program = std::wstring(),
+                                        DWORD timeoutMs = 180000);

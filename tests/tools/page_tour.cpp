@@ -1,0 +1,196 @@
+// Walks the real installer through its pages and saves each as a PNG, for a
+// look by eye (scripts/run): page_tour OUT-FOLDER DPI
+// With --accept-agreement it only presses "同意" on the agreement dialog of
+// an installer started by someone else (a silent fresh install asks too).
+// Pages: the agreement dialog with and without each text, preparing, ready,
+// the custom panel, progress (held at 30 % by a scan notice), the notice,
+// the finished page and the damaged-package page.
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+#include <shlwapi.h>
+#include <stdio.h>
+
+#include <memory>
+#include <string>
+
+#include "app/ProductNames.h"
+#include "support/InstallerResources.h"
+#include "support/InstallerWindows.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+std::wstring g_out;
+int g_saved = 0;
+
+bool PngEncoder(CLSID* clsid) {
+  UINT count = 0, size = 0;
+  Gdiplus::GetImageEncodersSize(&count, &size);
+  if (!size) return false;
+  std::string buffer(size, '\0');
+  auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(&buffer[0]);
+  Gdiplus::GetImageEncoders(count, size, encoders);
+  for (UINT i = 0; i < count; ++i) {
+    if (std::wstring(encoders[i].MimeType) == L"image/png") {
+      *clsid = encoders[i].Clsid;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The window's screen area as drawn, including whatever lies on top of it.
+void Save(HWND window, const wchar_t* name) {
+  if (!window) {
+    fwprintf(stderr, L"[tour] %ls: no window\n", name);
+    return;
+  }
+  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  ::Sleep(700);  // the button fades and the repaint settle
+  RECT rect = {};
+  ::GetWindowRect(window, &rect);
+  int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ previous = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  ::SelectObject(memory, previous);
+  {
+    Gdiplus::Bitmap image(bitmap, nullptr);
+    CLSID png;
+    std::wstring path = g_out + L"\\" + name + L".png";
+    if (PngEncoder(&png) && image.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok) {
+      ++g_saved;
+      fwprintf(stderr, L"[tour] %ls.png %dx%d\n", name, width, height);
+    }
+  }
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+}
+
+void Cleanup(const std::wstring& folder) {
+  RemoveTreeForcibly(folder);
+  ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, product::kUninstallKey);
+}
+
+// Starts an installer at the tour's DPI and returns its agreement dialog.
+HWND StartAt(std::unique_ptr<InstallerRun>& run, DWORD dpi, const std::wstring& arguments,
+             const std::wstring& program = std::wstring()) {
+  ScopedLogPixels pixels(dpi);
+  run.reset(new InstallerRun(arguments, program));
+  return run->WaitForWindowWith(kLicenceLink);
+}
+
+void AgreementAndFreshInstall(DWORD dpi, const ScopedTempDir& dir) {
+  std::wstring folder = dir.Join(L"Kelvopeltbox");
+  std::unique_ptr<InstallerRun> run;
+  HWND agreement = StartAt(run, dpi, L"/D=\"" + folder + L"\"");
+  Save(agreement, L"01-agreement");
+  if (!agreement) return;
+  ClickControl(agreement, kLicenceLink);
+  ::Sleep(500);
+  Save(agreement, L"02-agreement-licence");
+  ClickControl(agreement, kPrivacyLink);
+  ::Sleep(500);
+  Save(agreement, L"03-agreement-privacy");
+  ClickControl(agreement, kAgreeButton);
+
+  HWND main = run->WaitForWindowWith(kInstallButton);
+  if (!main) return;
+  Save(main, L"04-preparing");
+  WaitForText(main, kInstallButton, L"立即安装");
+  Save(main, L"05-ready");
+  ClickControl(main, kCustomLink);
+  WaitForVisible(main, kPathEdit, true, 10000);
+  Save(main, L"06-custom-panel");
+
+  HANDLE scan = ::CreateMutexW(nullptr, FALSE, L"Global\\KelvoDsMainMutex_ScanInProgress");
+  ClickControl(main, kInstallButton);
+  HWND notice = WaitForOwnedMessageBox(main);
+  ::CloseHandle(scan);
+  if (notice) {
+    Save(notice, L"08-scan-notice");
+    ::SetWindowPos(notice, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::ShowWindow(notice, SW_HIDE);
+    Save(main, L"07-progress");
+    ::PostMessageW(notice, WM_COMMAND, IDCANCEL, 0);
+  }
+  run->WaitForExit();
+  Cleanup(folder);
+}
+
+void FinishedPage(DWORD dpi, const ScopedTempDir& dir) {
+  std::wstring folder = dir.Join(L"Finished\\Kelvopeltbox");
+  std::unique_ptr<InstallerRun> run;
+  HWND agreement = StartAt(run, dpi, L"/D=\"" + folder + L"\"");
+  if (!agreement) return;
+  ClickControl(agreement, kAgreeButton);
+  HWND main = run->WaitForWindowWith(kInstallButton);
+  if (!main || !WaitForText(main, kInstallButton, L"立即安装")) return;
+  ClickControl(main, kExpandArrow);
+  WaitForVisible(main, kOpenAfterInstall, true, 10000);
+  ClickControl(main, kOpenAfterInstall);
+  ::Sleep(300);
+  ClickControl(main, kInstallButton);
+  if (WaitForText(main, kInstallButton, L"完成")) Save(main, L"09-finished");
+  ClickControl(main, kInstallButton);
+  run->WaitForExit();
+  Cleanup(folder);
+}
+
+void DamagedPage(DWORD dpi, const ScopedTempDir& dir) {
+  std::wstring copy = CopyInstallerWithResource(dir.path(), L"ID_KELVOZIP_MAIN", L"BINARY",
+                                                std::string(4096, 'x'));
+  std::wstring folder = dir.Join(L"Damaged\\Kelvopeltbox");
+  std::unique_ptr<InstallerRun> run;
+  HWND agreement = StartAt(run, dpi, L"/D=\"" + folder + L"\"", copy);
+  if (!agreement) return;
+  ClickControl(agreement, kAgreeButton);
+  HWND main = run->WaitForWindowWith(kInstallButton);
+  if (main && WaitForText(main, kInstallButton, L"退出安装")) Save(main, L"10-damaged-package");
+  if (main) ClickControl(main, kInstallButton);
+  run->WaitForExit();
+  Cleanup(folder);
+}
+
+}  // namespace
+
+int AcceptAgreement() {
+  for (int tries = 0; tries < 600; ++tries) {
+    HWND agreement = ::FindWindowW(L"#32770", product::kInstallerTitle);
+    if (agreement && ::GetDlgItem(agreement, kLicenceLink) && ::IsWindowVisible(agreement)) {
+      ClickControl(agreement, kAgreeButton);
+      fwprintf(stderr, L"[tour] agreement accepted\n");
+      return 0;
+    }
+    ::Sleep(100);
+  }
+  fwprintf(stderr, L"[tour] no agreement dialog\n");
+  return 1;
+}
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc == 2 && std::wstring(argv[1]) == L"--accept-agreement") return AcceptAgreement();
+  if (argc < 3) {
+    fwprintf(stderr, L"usage: page_tour OUT-FOLDER DPI\n");
+    return 2;
+  }
+  g_out = argv[1];
+  ::CreateDirectoryW(g_out.c_str(), nullptr);
+  DWORD dpi = static_cast<DWORD>(_wtoi(argv[2]));
+  ULONG_PTR token = 0;
+  Gdiplus::GdiplusStartupInput input;
+  Gdiplus::GdiplusStartup(&token, &input, nullptr);
+  {
+    ScopedTempDir dir;
+    AgreementAndFreshInstall(dpi, dir);
+    FinishedPage(dpi, dir);
+    DamagedPage(dpi, dir);
+  }
+  Gdiplus::GdiplusShutdown(token);
+  fwprintf(stderr, L"[tour] %d pages saved\n", g_saved);
+  return g_saved == 10 ? 0 : 1;
+}

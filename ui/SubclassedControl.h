@@ -1,0 +1,25 @@
+#pragma once
+#include <windows.h>
+
+// A dialog control whose messages pass through this object first
+// (comctl32 subclassing). Detaches itself when the window goes.
+class CSubclassedControl {
+ public:
+  virtual ~CSubclassedControl();
+  BOOL Attach(HWND control);
+  void Detach();
+  HWND hwnd() const { return hwnd_; }
+
+ protected:
+  virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam);
+  // Paints what lies behind the control (its parent's background) into dc,
+  // whose origin is the control's client origin.
+  void PaintParentBackground(HDC dc);
+
+  HWND hwnd_ = nullptr;
+
+ private:
+  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR id, DWORD_PTR data);
+};
