@@ -1,5 +1,7 @@
 #include "support/InstallerWindows.h"
 
+#include <stdio.h>
+
 #include <vector>
 
 #include "support/ProcessRunner.h"
@@ -92,6 +94,15 @@ InstallerRun::Outcome InstallerRun::PlayToEnd(DWORD timeoutMs, bool acceptAgreem
   HWND agreementSeen = nullptr, boxSeen = nullptr;
   while (::WaitForSingleObject(process_, 20) == WAIT_TIMEOUT) {
     if (::GetTickCount() - start >= timeoutMs) {
+      // Say what was on the screen, for the failure report.
+      ProcessWindows all = {processId_, {}};
+      ::EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&all));
+      for (HWND window : all.found) {
+        wchar_t title[256] = {}, name[64] = {};
+        ::GetWindowTextW(window, title, 256);
+        ::GetClassNameW(window, name, 64);
+        fwprintf(stderr, L"still open: class %ls, title %ls\n", name, title);
+      }
       ::TerminateProcess(process_, STILL_ACTIVE);
       ::WaitForSingleObject(process_, 5000);
       return outcome;
@@ -122,6 +133,15 @@ InstallerRun::Outcome RunInstallerToEnd(const std::wstring& arguments, const std
 }
 
 HWND Control(HWND dialog, int id) { return ::GetDlgItem(dialog, id); }
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  while (!condition()) {
+    if (::GetTickCount() - start >= timeoutMs) return false;
+    ::Sleep(20);
+  }
+  return true;
+}
 
 std::wstring ControlText(HWND dialog, int id) {
   // GetWindowTextW of another process's window reads only the caption the

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,8 @@ RECT ControlRect(HWND dialog, int id);
 SIZE ClientSize(HWND window);
 // A left click in the middle of the control (button down and up, posted).
 void ClickControl(HWND dialog, int id);
+// Waits until condition() holds; false after the time-out.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 30000);
 // Waits until the control's text equals text; false after the time-out.
 bool WaitForText(HWND dialog, int id, const std::wstring& text, DWORD timeoutMs = 60000);
 bool WaitForVisible(HWND dialog, int id, bool visible, DWORD timeoutMs = 60000);

@@ -1,0 +1,69 @@
+#include "support/InstalledMachine.h"
+
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include "app/ProductNames.h"
+#include "support/InstallerResources.h"
+#include "support/RegistrySandbox.h"
+
+std::wstring ProgramFilesFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  ::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE);
+  return folder;
+}
+
+std::wstring DefaultInstallFolder() { return ProgramFilesFolder() + L"\\Kelvo\\Kelvopeltbox"; }
+
+std::wstring UninstallValue(const wchar_t* name) {
+  std::wstring value;
+  ReadRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, name, &value);
+  while (!value.empty() && value.back() == L'\0') value.pop_back();
+  return value;
+}
+
+std::wstring AppPathsDefault() {
+  std::wstring value;
+  ReadRegString(HKEY_LOCAL_MACHINE,
+                L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"
+                L"KelvoCloudEnterpriseSync.exe",
+                nullptr, &value);
+  while (!value.empty() && value.back() == L'\0') value.pop_back();
+  return value;
+}
+
+::testing::AssertionResult HoldsThePayload(const std::wstring& folder) {
+  std::vector<TreeEntry> expected = ReadTree(PayloadSourceFolder());
+  std::vector<TreeEntry> installed = ReadTree(folder);
+  for (const TreeEntry& entry : expected) {
+    bool found = false;
+    for (const TreeEntry& candidate : installed) {
+      if (candidate.path == entry.path) {
+        if (!(candidate == entry)) {
+          return ::testing::AssertionFailure()
+                 << "differs: " << std::string(entry.path.begin(), entry.path.end());
+        }
+        found = true;
+        break;
+      }
+    }
+    if (!found) {
+      return ::testing::AssertionFailure()
+             << "missing: " << std::string(entry.path.begin(), entry.path.end());
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+int RunningProductCount() {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32W entry = {sizeof(entry)};
+  int count = 0;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
+       more = ::Process32NextW(snapshot, &entry)) {
+    if (lstrcmpiW(entry.szExeFile, product::kMainExe) == 0) ++count;
+  }
+  ::CloseHandle(snapshot);
+  return count;
+}
