@@ -3,35 +3,21 @@
 #include <shlwapi.h>
 #include <wchar.h>
 
-#include <mutex>
-
 #include "app/InstallApp.h"
 #include "unpack/FolderDacl.h"
 #include "unpack/ResourceUnpack.h"
 #include "unpack/ResourceUnpackEx.h"
 #include "unpack/TempPath.h"
 #include "util/FolderOps.h"
+#include "util/LibraryLoadFlags.h"
 
 namespace {
 
 HMODULE g_library = nullptr;
 
-// Loads from the system folder only where the loader can be told so.
-DWORD SafeLoadFlags() {
-  static std::once_flag once;
-  static DWORD flags = 0;
-  std::call_once(once, [] {
-    HMODULE kernel = ::GetModuleHandleW(L"Kernel32.dll");
-    if (kernel && ::GetProcAddress(kernel, "AddDllDirectory")) {
-      flags = LOAD_LIBRARY_SEARCH_SYSTEM32;
-    }
-  });
-  return flags;
-}
-
 bool LoadLibraryFile(const wchar_t* path) {
   if (g_library) return true;
-  g_library = ::LoadLibraryExW(path, nullptr, SafeLoadFlags());
+  g_library = ::LoadLibraryExW(path, nullptr, SystemFolderOnlyLoadFlags());
   return g_library != nullptr;
 }
 

@@ -5,9 +5,9 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <mutex>
 
 #include "unpack/SignatureCheck.h"
+#include "util/LibraryLoadFlags.h"
 #include "util/SystemSeam.h"
 
 namespace {
@@ -28,21 +28,11 @@ static_assert(kSelfProtectionQuery == 0x22204C, "the driver's control code");
 constexpr LONG kLevelUntrusted = 3;
 constexpr LONG kLevelUndetermined = -1;
 
-// Dependencies of a loaded library come from the system folder only, where
-// the loader can be told so (Windows 7 with KB2533623 and later).
-DWORD SafeLoadFlags() {
-  static std::once_flag once;
-  static DWORD flags = 0;
-  std::call_once(once, [] {
-    HMODULE kernel = ::GetModuleHandleW(L"Kernel32.dll");
-    if (kernel && ::GetProcAddress(kernel, "AddDllDirectory")) {
-      flags = LOAD_LIBRARY_SEARCH_SYSTEM32;
-    }
-  });
-  return flags;
-}
 
-HMODULE LoadPath(const wchar_t* path) { return ::LoadLibraryExW(path, nullptr, SafeLoadFlags()); }
+// Dependencies of a loaded library come from the system folder only.
+HMODULE LoadPath(const wchar_t* path) {
+  return ::LoadLibraryExW(path, nullptr, SystemFolderOnlyLoadFlags());
+}
 
 }  // namespace
 

@@ -57,13 +57,8 @@ std::string Narrow(const std::wstring& text) {
 TEST(SmallDrive, FreeSpaceRuleRefusesAFolderOnIt) {
   if (!HasDrive(L"S:\\")) GTEST_SKIP() << "no small drive: this machine does not let us mount one";
   InstallerRun run(L"");
-  HWND agreement = run.WaitForWindowWith(kLicenceLink);
-  ASSERT_TRUE(agreement);
-  ClickControl(agreement, kAgreeButton);
-  HWND window = run.WaitForWindowWith(kInstallButton);
+  HWND window = AcceptAgreementAndWaitUntilReady(run);
   ASSERT_TRUE(window);
-  ASSERT_TRUE(WaitForText(window, kInstallButton, L"立即安装"));
-  ASSERT_TRUE(WaitUntil([&] { return ControlEnabled(window, kInstallButton); }));
   ClickControl(window, kCustomLink);
   ASSERT_TRUE(WaitForVisible(window, kPathEdit, true));
   ::SendMessageW(Control(window, kPathEdit), WM_SETTEXT, 0,

@@ -152,13 +152,8 @@ TEST(HeldScanMutex, SilentInstallShowsNoNoticeAndFinishes) {
 
 TEST(InteractiveInstall, AgreementThenInstallButtonThenClosedWithCode0) {
   InstallerRun run(L"");
-  HWND agreement = run.WaitForWindowWith(kLicenceLink);
-  ASSERT_TRUE(agreement);
-  ClickControl(agreement, kAgreeButton);
-  HWND window = run.WaitForWindowWith(kInstallButton);
+  HWND window = AcceptAgreementAndWaitUntilReady(run);
   ASSERT_TRUE(window);
-  ASSERT_TRUE(WaitForText(window, kInstallButton, L"立即安装"));
-  ASSERT_TRUE(WaitUntil([&] { return ControlEnabled(window, kInstallButton); }));
   ClickControl(window, kInstallButton);
   EXPECT_EQ(run.WaitForExit(180000), 0u);
   EXPECT_TRUE(HoldsThePayload(DefaultInstallFolder()));

@@ -126,6 +126,16 @@ InstallerRun::Outcome InstallerRun::PlayToEnd(DWORD timeoutMs, bool acceptAgreem
   return outcome;
 }
 
+HWND AcceptAgreementAndWaitUntilReady(const InstallerRun& run) {
+  HWND agreement = run.WaitForWindowWith(kLicenceLink);
+  if (!agreement) return nullptr;
+  ClickControl(agreement, kAgreeButton);
+  HWND window = run.WaitForWindowWith(kInstallButton);
+  if (!window || !WaitForText(window, kInstallButton, L"立即安装")) return nullptr;
+  if (!WaitUntil([&] { return ControlEnabled(window, kInstallButton); })) return nullptr;
+  return window;
+}
+
 InstallerRun::Outcome RunInstallerToEnd(const std::wstring& arguments, const std::wstring& program,
                                         DWORD timeoutMs) {
   InstallerRun run(arguments, program);

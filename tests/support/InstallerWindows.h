@@ -96,6 +96,10 @@ class ScopedLogPixels {
   DWORD old_ = 0;
 };
 
+// A fresh install on screen: accepts the agreement and waits until the main
+// window offers "立即安装", enabled. The main window, or null.
+HWND AcceptAgreementAndWaitUntilReady(const InstallerRun& run);
+
 // Runs the installer with the arguments to its end as a deployment tool
 // would (a fresh install shows the agreement even when silent: accepted).
 InstallerRun::Outcome RunInstallerToEnd(const std::wstring& arguments,
