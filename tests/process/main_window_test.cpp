@@ -279,15 +279,11 @@ class ExistingInstall : public ::testing::Test {
   std::unique_ptr<InstallerRun> run_;
 };
 
-#define SKIP_UNLESS_RECOGNISED(window)                                               \
-  if (!(window)) {                                                                   \
-    GTEST_SKIP() << "the installer does not recognise earlier installations yet"; \
-  }
 
 TEST_F(ExistingInstall, UpgradeShowsGreyNoticeAndUpgradeButton) {
   Install(L"1.0.0.1");
   HWND main = StartInstaller();
-  SKIP_UNLESS_RECOGNISED(main);
+  ASSERT_TRUE(main) << "the earlier installation was not recognised";
   EXPECT_EQ(ControlText(main, kStatusLine), L"您已经安装过KelvoAI云盘同步版，即将升级到新版");
   EXPECT_EQ(ControlText(main, kInstallButton), L"立即升级");
   EXPECT_GT(CountScreenPixels(main, kStatusLine, kGrey), 0);
@@ -301,7 +297,7 @@ TEST_F(ExistingInstall, UpgradeShowsGreyNoticeAndUpgradeButton) {
 TEST_F(ExistingInstall, OverwriteShowsRedNoticeAndOverwriteButton) {
   Install(KELVO_OWN_VERSION_TEXT);
   HWND main = StartInstaller();
-  SKIP_UNLESS_RECOGNISED(main);
+  ASSERT_TRUE(main) << "the earlier installation was not recognised";
   EXPECT_EQ(ControlText(main, kStatusLine),
             L"您已经安装了相同版本的KelvoAI云盘同步版,即将覆盖安装");
   EXPECT_EQ(ControlText(main, kInstallButton), L"覆盖安装");
@@ -326,7 +322,7 @@ TEST_F(ExistingInstall, RunningProductAsksToContinue) {
     ::TerminateProcess(info.hProcess, 0);
     ::CloseHandle(info.hProcess);
   }
-  SKIP_UNLESS_RECOGNISED(main);
+  ASSERT_TRUE(main) << "the earlier installation was not recognised";
   EXPECT_EQ(ControlText(main, kStatusLine),
             L"KelvoAI云盘同步版正在运行中，\"继续\"将关闭KelvoAI云盘同步版并安装");
   EXPECT_EQ(ControlText(main, kInstallButton), L"继续");
@@ -341,7 +337,7 @@ TEST_F(ExistingInstall, RunningProductAsksToContinue) {
 TEST_F(ExistingInstall, SilentUpgradeRunsWithoutAnyWindow) {
   Install(L"1.0.0.1");
   HWND main = StartInstaller(L"/S");
-  SKIP_UNLESS_RECOGNISED(main);
+  ASSERT_TRUE(main) << "the earlier installation was not recognised";
   EXPECT_FALSE(::IsWindowVisible(main));
   EXPECT_EQ(run_->WaitForExit(), 0u);
   std::wstring exe = folder_ + L"\\" + product::kMainExe;
