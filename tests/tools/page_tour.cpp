@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 #include <stdio.h>
 
@@ -17,6 +18,7 @@
 #include "app/ProductNames.h"
 #include "support/InstallerResources.h"
 #include "support/InstallerWindows.h"
+#include "support/ProductCopies.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -71,8 +73,15 @@ void Save(HWND window, const wchar_t* name) {
   ::ReleaseDC(nullptr, screen);
 }
 
+// Leaves the machine as the next page expects it: nothing installed, and no
+// product started by the last install still running from that folder.
 void Cleanup(const std::wstring& folder) {
+  EndProductProcesses();
   RemoveTreeForcibly(folder);
+  // An interactive install ignores "/D=" and goes to the default folder.
+  wchar_t programFiles[MAX_PATH] = {};
+  ::SHGetSpecialFolderPathW(nullptr, programFiles, CSIDL_PROGRAM_FILES, FALSE);
+  RemoveTreeForcibly(std::wstring(programFiles) + L"\\Kelvo");
   ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, product::kUninstallKey);
 }
 
