@@ -79,7 +79,7 @@ BOOL CMainDlg::ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRES
     case WM_PAINT: {
       PAINTSTRUCT paint;
       HDC dc = ::BeginPaint(hwnd_, &paint);
-      Paint(dc);
+      PaintBuffered(dc, [this](HDC memory) { PaintBackground(memory); });
       ::EndPaint(hwnd_, &paint);
       return TRUE;
     }
@@ -302,19 +302,6 @@ void CMainDlg::SetUpCustomPanel() {
   ::SetWindowTextW(Item(IDC_PATH_EDIT), folder.c_str());
   ResizeClient(Scaled(570), Scaled(380));
   ShowPanelControls(false);
-}
-
-void CMainDlg::Paint(HDC dc) {
-  RECT client = {};
-  ::GetClientRect(hwnd_, &client);
-  HDC memory = ::CreateCompatibleDC(dc);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(dc, client.right, client.bottom);
-  HGDIOBJ previous = ::SelectObject(memory, bitmap);
-  PaintBackground(memory);
-  ::BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-  ::SelectObject(memory, previous);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(memory);
 }
 
 void CMainDlg::PaintBackground(HDC dc) {

@@ -62,7 +62,6 @@ class CMainDlg : public CDlgBase<CMainDlg>, public CMessageFilter, public CIdleH
 
   void OnClose();
   void OnDestroy();
-  void Paint(HDC dc);
   void PaintBackground(HDC dc);
   // Posts a command to the worker, retrying a failed post up to the bound;
   // when the worker cannot be reached the page turns into the damaged state.

@@ -113,19 +113,6 @@ void CPrivateLicenceDlg::OnClose() {
   ::PostQuitMessage(0);
 }
 
-void CPrivateLicenceDlg::Paint(HDC dc) {
-  RECT client = {};
-  ::GetClientRect(hwnd_, &client);
-  HDC memory = ::CreateCompatibleDC(dc);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(dc, client.right, client.bottom);
-  HGDIOBJ previous = ::SelectObject(memory, bitmap);
-  PaintBackground(memory);
-  ::BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-  ::SelectObject(memory, previous);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(memory);
-}
-
 void CPrivateLicenceDlg::PaintBackground(HDC dc) {
   RECT client = {};
   ::GetClientRect(hwnd_, &client);
@@ -167,7 +154,7 @@ BOOL CPrivateLicenceDlg::ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lP
     case WM_PAINT: {
       PAINTSTRUCT paint;
       HDC dc = ::BeginPaint(hwnd_, &paint);
-      Paint(dc);
+      PaintBuffered(dc, [this](HDC memory) { PaintBackground(memory); });
       ::EndPaint(hwnd_, &paint);
       return TRUE;
     }

@@ -29,7 +29,6 @@ class CPrivateLicenceDlg : public CDlgBase<CPrivateLicenceDlg>,
   void LayOutControls();
   void ShowText(const std::wstring& text);
   void OnClose();
-  void Paint(HDC dc);
   void PaintBackground(HDC dc);
   HWND Item(int id) const { return ::GetDlgItem(hwnd_, id); }
 
