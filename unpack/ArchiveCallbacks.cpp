@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include "unpack/ArchiveStreams.h"
+#include "util/StandardOutput.h"
 
 namespace {
 
@@ -212,7 +213,7 @@ STDMETHODIMP CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStre
 
 STDMETHODIMP CArchiveExtractCallback::PrepareOperation(Int32 askExtractMode) noexcept {
   extractMode_ = askExtractMode == NArchive::NExtract::NAskMode::kExtract;
-  wprintf(L"Extracting file: %ls\n", relativePath_.c_str());
+  WriteStandardOutputLine(L"Extracting file: %ls\n", relativePath_.c_str());
   return S_OK;
 }
 

@@ -2,10 +2,10 @@
 
 #include <aclapi.h>
 #include <shlwapi.h>
-#include <stdio.h>
 
 #include <string>
 
+#include "util/StandardOutput.h"
 #include "util/WindowsVersion.h"
 
 namespace {
@@ -22,7 +22,7 @@ bool DriveKeepsAcls(const wchar_t* path) {
 void SetDacl(const std::wstring& path, PACL dacl) {
   DWORD error = ::SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
                                         DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl, nullptr);
-  if (error != ERROR_SUCCESS) wprintf(L"SetNamedSecurityInfo Error %u\n", error);
+  if (error != ERROR_SUCCESS) WriteStandardOutputLine(L"SetNamedSecurityInfo Error %u\n", error);
 }
 
 void ApplyDaclToTree(const std::wstring& path, PACL dacl) {

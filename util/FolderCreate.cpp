@@ -29,6 +29,16 @@ bool CreateDirectoryPath(const wchar_t* path) {
   size_t length = path ? wcslen(path) : 0;
   if (length == 0 || length > MAX_PATH) return false;
   wchar_t prefix[MAX_PATH + 1] = {};
+  // Most calls come one per extracted file into a folder that is already
+  // there: one look at the deepest level spares a create per level.
+  for (size_t index = length; index-- > 1;) {
+    if (!IsSplitPoint(path, index)) continue;
+    wmemcpy(prefix, path, index);
+    prefix[index] = L'\0';
+    DWORD attributes = ::GetFileAttributesW(prefix);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+    break;
+  }
   bool created = false;
   for (size_t index = 0; index < length; ++index) {
     if (!IsSplitPoint(path, index) || index == 0) continue;

@@ -10,9 +10,12 @@
 // messages and reads texts, positions, visibility and drawn colours back.
 class InstallerRun {
  public:
-  // Starts program (default: the built installer) with the arguments.
+  // Starts program (default: the built installer) with the arguments. With
+  // a standardOutputFile, the process's standard output goes into that file,
+  // as when a deployment tool redirects it.
   explicit InstallerRun(const std::wstring& arguments,
-                        const std::wstring& program = std::wstring());
+                        const std::wstring& program = std::wstring(),
+                        const std::wstring& standardOutputFile = std::wstring());
   // Ends the process if it still runs.
   ~InstallerRun();
   InstallerRun(const InstallerRun&) = delete;
