@@ -59,10 +59,7 @@ TEST(FreshInstallShortcuts, InteractiveInstallIntoAnotherFolderPointsThemThere) 
   InstallerRun run(L"");
   HWND window = AcceptAgreementAndWaitUntilReady(run);
   ASSERT_TRUE(window);
-  ClickControl(window, kCustomLink);
-  ASSERT_TRUE(WaitForVisible(window, kPathEdit, true));
-  ::SendMessageW(Control(window, kPathEdit), WM_SETTEXT, 0,
-                 reinterpret_cast<LPARAM>(folder.c_str()));
+  ASSERT_TRUE(TypeInstallFolder(window, folder));
   ASSERT_TRUE(WaitUntil([&] { return ControlEnabled(window, kInstallButton); }));
   ClickControl(window, kInstallButton);
   ASSERT_EQ(run.WaitForExit(180000), 0u);
