@@ -59,10 +59,7 @@ TEST(SmallDrive, FreeSpaceRuleRefusesAFolderOnIt) {
   InstallerRun run(L"");
   HWND window = AcceptAgreementAndWaitUntilReady(run);
   ASSERT_TRUE(window);
-  ClickControl(window, kCustomLink);
-  ASSERT_TRUE(WaitForVisible(window, kPathEdit, true));
-  ::SendMessageW(Control(window, kPathEdit), WM_SETTEXT, 0,
-                 reinterpret_cast<LPARAM>(L"S:\\Kelvopeltbox"));
+  ASSERT_TRUE(TypeInstallFolder(window, L"S:\\Kelvopeltbox"));
   EXPECT_TRUE(WaitForText(window, kSpaceLine, L"剩余磁盘空间不足，请清理后再次安装"));
   // The refusal: the user cannot start the install there.
   EXPECT_TRUE(WaitUntil([&] { return !ControlEnabled(window, kInstallButton); }));

@@ -22,6 +22,14 @@ TEST(FreshMachine, NoInstallOfTheProductIsRegistered) {
   EXPECT_FALSE(::PathFileExistsW((std::wstring(programFiles) + L"\\Kelvo").c_str()));
 }
 
+// Wine would link the desktop to the Unix home folder, which every machine on
+// this host shares; here it is a folder of the machine's own, still empty.
+TEST(FreshMachine, DesktopIsAnEmptyFolderOfItsOwn) {
+  wchar_t desktop[MAX_PATH] = {};
+  ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE));
+  EXPECT_TRUE(ListFolder(desktop).empty());
+}
+
 TEST(FreshMachine, DriveDIsAnEmptyFixedDriveOfItsOwn) {
   EXPECT_EQ(::GetDriveTypeW(L"D:\\"), static_cast<UINT>(DRIVE_FIXED));
   EXPECT_TRUE(ListFolder(L"D:\\").empty());

@@ -7,11 +7,13 @@
 #include "support/InstallerResources.h"
 #include "support/RegistrySandbox.h"
 
-std::wstring ProgramFilesFolder() {
+std::wstring ShellFolder(int csidl) {
   wchar_t folder[MAX_PATH] = {};
-  ::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE);
+  ::SHGetSpecialFolderPathW(nullptr, folder, csidl, FALSE);
   return folder;
 }
+
+std::wstring ProgramFilesFolder() { return ShellFolder(CSIDL_PROGRAM_FILES); }
 
 std::wstring DefaultInstallFolder() { return ProgramFilesFolder() + L"\\Kelvo\\Kelvopeltbox"; }
 
@@ -66,4 +68,17 @@ int RunningProductCount() {
   }
   ::CloseHandle(snapshot);
   return count;
+}
+
+std::wstring StartMenuGroup(const std::wstring& name) {
+  return ShellFolder(CSIDL_PROGRAMS) + L"\\Kelvo安全中心\\" + name;
+}
+
+std::wstring DesktopShortcut(const std::wstring& name) {
+  return ShellFolder(CSIDL_DESKTOPDIRECTORY) + L"\\" + name + L".lnk";
+}
+
+std::wstring QuickLaunchShortcut(const std::wstring& name) {
+  return ShellFolder(CSIDL_APPDATA) + L"\\Microsoft\\Internet Explorer\\Quick Launch\\" + name +
+         L".lnk";
 }

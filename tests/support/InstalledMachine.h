@@ -18,3 +18,12 @@ std::wstring AppPathsDefault();
 ::testing::AssertionResult HoldsThePayload(const std::wstring& folder);
 // How many product processes (the main executable) run now.
 int RunningProductCount();
+
+// A special folder (CSIDL_*), as the installer looks it up.
+std::wstring ShellFolder(int csidl);
+// The product's Start-menu group under the maker's folder:
+// Programs\Kelvo安全中心\<name>.
+std::wstring StartMenuGroup(const std::wstring& name);
+// <name>.lnk on the desktop, and in the Quick Launch folder.
+std::wstring DesktopShortcut(const std::wstring& name);
+std::wstring QuickLaunchShortcut(const std::wstring& name);

@@ -146,6 +146,14 @@ HWND AcceptAgreementAndWaitUntilReady(const InstallerRun& run) {
   return window;
 }
 
+bool TypeInstallFolder(HWND window, const std::wstring& folder) {
+  ClickControl(window, kCustomLink);
+  if (!WaitForVisible(window, kPathEdit, true)) return false;
+  ::SendMessageW(Control(window, kPathEdit), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(folder.c_str()));
+  return true;
+}
+
 InstallerRun::Outcome RunInstallerToEnd(const std::wstring& arguments, const std::wstring& program,
                                         DWORD timeoutMs) {
   InstallerRun run(arguments, program);

@@ -103,6 +103,10 @@ class ScopedLogPixels {
 // window offers "立即安装", enabled. The main window, or null.
 HWND AcceptAgreementAndWaitUntilReady(const InstallerRun& run);
 
+// Opens the custom-install panel of the main window and types folder into
+// its path edit, as a user would. False when the panel did not open.
+bool TypeInstallFolder(HWND window, const std::wstring& folder);
+
 // Runs the installer with the arguments to its end as a deployment tool
 // would (a fresh install shows the agreement even when silent: accepted).
 InstallerRun::Outcome RunInstallerToEnd(const std::wstring& arguments,

@@ -14,6 +14,7 @@
 #include "install/ShellLink.h"
 #include "install/ShellVerbs.h"
 #include "support/InstallerResources.h"
+#include "support/ShortcutFiles.h"
 #include "support/TestFiles.h"
 #include "util/SystemSeam.h"
 #include "util/WindowsVersion.h"
@@ -40,28 +41,9 @@ int AssociationNotices() {
   return count;
 }
 
-std::wstring TargetOf(const std::wstring& link) {
-  wchar_t target[1024];
-  ReadLinkTarget(link.c_str(), target, 1023);
-  return target;
-}
+std::wstring TargetOf(const std::wstring& link) { return ReadShortcut(link).target; }
 
-std::wstring WorkingFolderOf(const std::wstring& link) {
-  IShellLinkW* shellLink = nullptr;
-  IPersistFile* file = nullptr;
-  wchar_t folder[MAX_PATH] = {};
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                 reinterpret_cast<void**>(&shellLink)))) {
-    if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-      if (SUCCEEDED(file->Load(link.c_str(), STGM_READ))) {
-        shellLink->GetWorkingDirectory(folder, MAX_PATH);
-      }
-      file->Release();
-    }
-    shellLink->Release();
-  }
-  return folder;
-}
+std::wstring WorkingFolderOf(const std::wstring& link) { return ReadShortcut(link).workingFolder; }
 
 bool MakeFolders(const std::wstring& path) {
   return SHCreateDirectoryExW(nullptr, path.c_str(), nullptr) == ERROR_SUCCESS;
