@@ -24,6 +24,17 @@ void CreateFolderWithParents(const std::wstring& folder) {
   ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
 }
 
+// A file just created holds the archive attribute and nothing else, so an
+// item that asks for exactly that (the high bits of a Unix-made archive carry
+// permissions Windows does not take) needs no second trip to the file.
+bool FreshFileHasAttributes(UInt32 attributes) {
+  constexpr UInt32 kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                               FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY |
+                               FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  return (attributes & kSettable) == FILE_ATTRIBUTE_ARCHIVE;
+}
+
 }  // namespace
 
 // --- CArchiveOpenCallback --------------------------------------------------
@@ -122,6 +133,7 @@ STDMETHODIMP CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStre
   *outStream = nullptr;
   ReleaseOutputStream();
   index_ = index;
+  createdFile_ = false;
 
   {
     ScopedProperty path;
@@ -206,6 +218,7 @@ STDMETHODIMP CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStre
     return E_ABORT;
   }
   outputStream_ = stream;
+  createdFile_ = true;
   stream->AddRef();
   *outStream = stream;
   return S_OK;
@@ -224,7 +237,7 @@ STDMETHODIMP CArchiveExtractCallback::SetOperationResult(Int32) noexcept {
     if (closed != S_OK) return closed;
   }
   ReleaseOutputStream();
-  if (extractMode_ && attributesDefined_) {
+  if (extractMode_ && attributesDefined_ && !(createdFile_ && FreshFileHasAttributes(attributes_))) {
     ::SetFileAttributesW(diskPath_.c_str(), attributes_);
   }
   UInt32 count = ItemCount();
