@@ -323,8 +323,7 @@ void CMainDlg::PostToWorker(UINT command, WPARAM wParam) {
   for (int attempt = 0; attempt < kPostAttempts; ++attempt) {
     if (worker.Post(command, wParam)) return;
   }
-  // The worker is gone: nothing can be installed from here on.
-  OnExtractFailed();
+  OnWorkerUnreachable();
 }
 
 void CMainDlg::OnClose() {
