@@ -168,13 +168,35 @@ class User {
   HWND WaitForWindowWith(int controlId) {
     return WaitForProcessWindowWith(::GetCurrentProcessId(), controlId, kPatienceMs);
   }
+  // Ends the worker, presses the main button, notes what the window turned
+  // into and presses its button again, which should close it.
+  void EndWorkerPressAndExit(HWND main) {
+    if (!EndWorkerThread(&postError)) return GiveUp(L"the worker did not end");
+    std::wstring button = ControlText(main, kInstallButton);
+    if (!Press(main, kInstallButton)) return GiveUp(button + L" could not be pressed");
+    page = ReadPage(main);
+    if (!Press(main, kInstallButton)) GiveUp(L"the second press could not be made");
+  }
 
   std::wstring failure;
+  DWORD postError = 0;
+  PageSeen page;
 
  private:
   DWORD uiThread_;
   std::thread thread_;
 };
+
+// The installer's entry on this thread while user plays; its exit code.
+int RunEntryWhile(User& user, HMODULE resources) {
+  int exitCode = 0;
+  {
+    LoopDeadline deadline(4 * kPatienceMs);
+    exitCode = Entry(resources, L"", SW_SHOWNORMAL);
+  }
+  user.Join();
+  return exitCode;
+}
 
 // The application object is made once per process.
 bool FirstRunInThisProcess() {
@@ -194,9 +216,6 @@ TEST(WorkerGone, InstallClickOnTheReadyPageTurnsIntoTheDamagedPackagePage) {
   InstallerModule installer;
   ASSERT_TRUE(installer.get());
   std::wstring folder;
-  bool workerEnded = false;
-  DWORD postError = 0;
-  PageSeen page;
   User user([&](User& me) {
     HWND agreement = me.WaitForWindowWith(kLicenceLink);
     if (!agreement || !Press(agreement, kAgreeButton)) return me.GiveUp(L"no agreement dialog");
@@ -207,21 +226,12 @@ TEST(WorkerGone, InstallClickOnTheReadyPageTurnsIntoTheDamagedPackagePage) {
       return me.GiveUp(L"no ready page; the button says " + ControlText(main, kInstallButton));
     }
     folder = ControlText(main, kPathEdit);
-    workerEnded = EndWorkerThread(&postError);
-    if (!workerEnded) return me.GiveUp(L"the worker did not end");
-    if (!Press(main, kInstallButton)) return me.GiveUp(L"立即安装 could not be pressed");
-    page = ReadPage(main);
-    if (!Press(main, kInstallButton)) me.GiveUp(L"退出安装 could not be pressed");
+    me.EndWorkerPressAndExit(main);
   });
-  int exitCode = 0;
-  {
-    LoopDeadline deadline(4 * kPatienceMs);
-    exitCode = Entry(installer.get(), L"", SW_SHOWNORMAL);
-  }
-  user.Join();
+  int exitCode = RunEntryWhile(user, installer.get());
   ASSERT_EQ(user.failure, L"");
-  EXPECT_EQ(postError, static_cast<DWORD>(ERROR_INVALID_THREAD_ID));
-  ExpectDamagedPackagePage(page);
+  EXPECT_EQ(user.postError, static_cast<DWORD>(ERROR_INVALID_THREAD_ID));
+  ExpectDamagedPackagePage(user.page);
   EXPECT_EQ(exitCode, 0) << "the message loop did not end when the window closed";
   EXPECT_FALSE(::IsWindow(App().mainWindow));
 
@@ -262,9 +272,8 @@ TEST(WorkerGone, WorkerEndedBeforeTheWindowOpensGivesTheDamagedPackagePageAtOnce
   // Already while the window was made: its first post went nowhere.
   EXPECT_EQ(ControlText(main, kInstallButton), L"退出安装");
 
-  PageSeen page;
   User user([&](User& me) {
-    page = ReadPage(main);
+    me.page = ReadPage(main);
     if (!Press(main, kCloseButton)) me.GiveUp(L"the close button could not be pressed");
   });
   int exitCode = 0;
@@ -277,7 +286,7 @@ TEST(WorkerGone, WorkerEndedBeforeTheWindowOpensGivesTheDamagedPackagePageAtOnce
   WindowFramework::ShutDown();
   ::CoUninitialize();
   ASSERT_EQ(user.failure, L"");
-  ExpectDamagedPackagePage(page);
+  ExpectDamagedPackagePage(user.page);
   EXPECT_EQ(exitCode, 0) << "the message loop did not end when the window closed";
   EXPECT_FALSE(::IsWindow(main));
   EXPECT_FALSE(IsFolder(app.context.installDir)) << "nothing was to be extracted";
@@ -296,9 +305,6 @@ TEST(WorkerGone, UpgradeClickLeavesTheInstalledCopyAsItWas) {
                              folder));
   std::vector<TreeEntry> before = ReadTree(folder);
 
-  bool workerEnded = false;
-  DWORD postError = 0;
-  PageSeen page;
   User user([&](User& me) {
     HWND main = me.WaitForWindowWith(kInstallButton);
     if (!main) return me.GiveUp(L"no main window");
@@ -306,20 +312,12 @@ TEST(WorkerGone, UpgradeClickLeavesTheInstalledCopyAsItWas) {
       return me.GiveUp(L"not taken for an upgrade; the button says " +
                        ControlText(main, kInstallButton));
     }
-    workerEnded = EndWorkerThread(&postError);
-    if (!workerEnded) return me.GiveUp(L"the worker did not end");
-    if (!Press(main, kInstallButton)) return me.GiveUp(L"立即升级 could not be pressed");
-    page = ReadPage(main);
-    if (!Press(main, kInstallButton)) me.GiveUp(L"退出安装 could not be pressed");
+    me.EndWorkerPressAndExit(main);
   });
-  int exitCode = 0;
-  {
-    LoopDeadline deadline(4 * kPatienceMs);
-    exitCode = Entry(installer.get(), L"", SW_SHOWNORMAL);
-  }
-  user.Join();
+  int exitCode = RunEntryWhile(user, installer.get());
   ASSERT_EQ(user.failure, L"");
-  ExpectDamagedPackagePage(page);
+  EXPECT_EQ(user.postError, static_cast<DWORD>(ERROR_INVALID_THREAD_ID));
+  ExpectDamagedPackagePage(user.page);
   EXPECT_EQ(exitCode, 0) << "the message loop did not end when the window closed";
 
   EXPECT_TRUE(ReadTree(folder) == before) << "the installed copy was changed";
