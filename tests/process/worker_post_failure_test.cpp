@@ -105,10 +105,9 @@ bool EndWorkerThread(DWORD* postError) {
   return true;
 }
 
-// Presses a button the way BM_CLICK does (button down and up, then the
-// click to the parent) and waits until the window has handled it. A window
-// stuck in its handler leaves nothing to wait for: the process ends with a
-// word why.
+// Presses a button with BM_CLICK (button down and up, then the click to the
+// parent) and waits until the window has handled it. A window stuck in its
+// handler leaves nothing to wait for: the process ends with a word why.
 bool Press(HWND dialog, int id) {
   DWORD_PTR result = 0;
   if (::SendMessageTimeoutW(Control(dialog, id), BM_CLICK, 0, 0, SMTO_NORMAL, kPatienceMs,
@@ -125,8 +124,8 @@ bool Press(HWND dialog, int id) {
 }
 
 // Ends the UI thread's message loop (or the agreement dialog's) with
-// kEndedFromOutside unless Stop() comes first: a loop that does not end when
-// its window closes fails the test instead of stalling the run.
+// kEndedFromOutside unless the object goes first: a loop that does not end
+// when its window closes fails the test instead of stalling the run.
 class LoopDeadline {
  public:
   explicit LoopDeadline(DWORD timeoutMs)
@@ -240,6 +239,42 @@ TEST(WorkerGone, InstallClickOnTheReadyPageTurnsIntoTheDamagedPackagePage) {
   EXPECT_FALSE(ProductRegistered());
   EXPECT_FALSE(StartMenuFolderMade());
   EXPECT_TRUE(ReadLaunchLog().empty()) << "the product was started";
+}
+
+TEST(WorkerGone, ClickForAnotherFolderLeavesNeitherFolderWithTheProduct) {
+  if (!FirstRunInThisProcess()) GTEST_SKIP() << "needs a process of its own";
+  InstallerModule installer;
+  ASSERT_TRUE(installer.get());
+  ScopedTempDir other;
+  std::wstring preExtracted, chosen;
+  User user([&](User& me) {
+    HWND agreement = me.WaitForWindowWith(kLicenceLink);
+    if (!agreement || !Press(agreement, kAgreeButton)) return me.GiveUp(L"no agreement dialog");
+    HWND main = me.WaitForWindowWith(kInstallButton);
+    if (!main || !WaitForText(main, kInstallButton, L"立即安装", kPatienceMs)) {
+      return me.GiveUp(L"no ready page");
+    }
+    preExtracted = ControlText(main, kPathEdit);
+    ::SendMessageW(main, WM_COMMAND, MAKEWPARAM(kCustomLink, STN_CLICKED),
+                   reinterpret_cast<LPARAM>(Control(main, kCustomLink)));
+    ::SendMessageW(Control(main, kPathEdit), WM_SETTEXT, 0,
+                   reinterpret_cast<LPARAM>(other.path().c_str()));
+    if (!WaitUntil([&] { return ControlEnabled(main, kInstallButton); }, kPatienceMs)) {
+      return me.GiveUp(L"the other folder was refused: " + ControlText(main, kSpaceLine));
+    }
+    me.EndWorkerPressAndExit(main);
+    chosen = App().context.installDir;
+  });
+  int exitCode = RunEntryWhile(user, installer.get());
+  ASSERT_EQ(user.failure, L"");
+  ExpectDamagedPackagePage(user.page);
+  EXPECT_EQ(exitCode, 0) << "the message loop did not end when the window closed";
+
+  ASSERT_FALSE(preExtracted.empty());
+  EXPECT_NE(chosen, preExtracted) << "the click did not take the other folder";
+  EXPECT_FALSE(IsFolder(preExtracted)) << "the pre-extracted files stayed behind";
+  EXPECT_FALSE(FileExists(chosen + L"\\" + product::kMainExe));
+  EXPECT_FALSE(ProductRegistered());
 }
 
 TEST(WorkerGone, WorkerEndedBeforeTheWindowOpensGivesTheDamagedPackagePageAtOnce) {
