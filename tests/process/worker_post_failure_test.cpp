@@ -186,15 +186,19 @@ class User {
   std::thread thread_;
 };
 
-// The installer's entry on this thread while user plays; its exit code.
-int RunEntryWhile(User& user, HMODULE resources) {
+// The installer's entry on this thread while user plays, up to the exit
+// code; user ended the worker, pressed, and closed what the window became.
+void RunEntryThroughTheDamagedPage(User& user, HMODULE resources) {
   int exitCode = 0;
   {
     LoopDeadline deadline(4 * kPatienceMs);
     exitCode = Entry(resources, L"", SW_SHOWNORMAL);
   }
   user.Join();
-  return exitCode;
+  ASSERT_EQ(user.failure, L"");
+  EXPECT_EQ(user.postError, static_cast<DWORD>(ERROR_INVALID_THREAD_ID));
+  ExpectDamagedPackagePage(user.page);
+  EXPECT_EQ(exitCode, 0) << "the message loop did not end when the window closed";
 }
 
 // The application object is made once per process.
@@ -227,11 +231,7 @@ TEST(WorkerGone, InstallClickOnTheReadyPageTurnsIntoTheDamagedPackagePage) {
     folder = ControlText(main, kPathEdit);
     me.EndWorkerPressAndExit(main);
   });
-  int exitCode = RunEntryWhile(user, installer.get());
-  ASSERT_EQ(user.failure, L"");
-  EXPECT_EQ(user.postError, static_cast<DWORD>(ERROR_INVALID_THREAD_ID));
-  ExpectDamagedPackagePage(user.page);
-  EXPECT_EQ(exitCode, 0) << "the message loop did not end when the window closed";
+  ASSERT_NO_FATAL_FAILURE(RunEntryThroughTheDamagedPage(user, installer.get()));
   EXPECT_FALSE(::IsWindow(App().mainWindow));
 
   ASSERT_FALSE(folder.empty());
@@ -265,10 +265,7 @@ TEST(WorkerGone, ClickForAnotherFolderLeavesNeitherFolderWithTheProduct) {
     me.EndWorkerPressAndExit(main);
     chosen = App().context.installDir;
   });
-  int exitCode = RunEntryWhile(user, installer.get());
-  ASSERT_EQ(user.failure, L"");
-  ExpectDamagedPackagePage(user.page);
-  EXPECT_EQ(exitCode, 0) << "the message loop did not end when the window closed";
+  ASSERT_NO_FATAL_FAILURE(RunEntryThroughTheDamagedPage(user, installer.get()));
 
   ASSERT_FALSE(preExtracted.empty());
   EXPECT_NE(chosen, preExtracted) << "the click did not take the other folder";
@@ -349,11 +346,7 @@ TEST(WorkerGone, UpgradeClickLeavesTheInstalledCopyAsItWas) {
     }
     me.EndWorkerPressAndExit(main);
   });
-  int exitCode = RunEntryWhile(user, installer.get());
-  ASSERT_EQ(user.failure, L"");
-  EXPECT_EQ(user.postError, static_cast<DWORD>(ERROR_INVALID_THREAD_ID));
-  ExpectDamagedPackagePage(user.page);
-  EXPECT_EQ(exitCode, 0) << "the message loop did not end when the window closed";
+  ASSERT_NO_FATAL_FAILURE(RunEntryThroughTheDamagedPage(user, installer.get()));
 
   EXPECT_TRUE(ReadTree(folder) == before) << "the installed copy was changed";
   EXPECT_EQ(ReadFileVersionText((folder + L"\\" + product::kMainExe).c_str()), L"1.0.0.1");
