@@ -71,8 +71,16 @@ BOOL CInstallApp::StartUI() {
     CPrivateLicenceDlg agreement;
     if (agreement.Show(::GetActiveWindow()) != IDOK) return FALSE;
   }
+  StartWorker();
+  return OpenMainWindow();
+}
+
+void CInstallApp::StartWorker() {
   worker.Start(&context, ResourceModule());
   worker.SetObserver(this);
+}
+
+BOOL CInstallApp::OpenMainWindow() {
   mainDlg.SetInitialClientSize(Scaled(570), Scaled(444));
   mainWindow = mainDlg.Create(ResourceModule(), IDD_MAIN, nullptr);
   if (!mainWindow) {

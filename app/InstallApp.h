@@ -17,6 +17,10 @@ class CInstallApp : public InstallOptions, public IInstallCallback {
   // Everything after initialisation; returns the process exit code.
   int Run();
   BOOL StartUI();
+  // StartUI after the agreement, in two steps: the worker thread with this
+  // object as its observer, then the main window (shown unless silent).
+  void StartWorker();
+  BOOL OpenMainWindow();
 
   int OnExtractDone(BOOL success) override;
   int OnProgress(int percent) override;

@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include "ui/BufferedPaint.h"
+
 namespace {
 constexpr UINT_PTR kFadeTimer = 100;
 constexpr DWORD kFadeMs = 300;
@@ -89,7 +91,7 @@ void CBitmapButtonEx::PaintImage(HDC dc, int frame) {
     ::FillRect(dc, &client, backgroundBrush_);
   } else {
     // No brush of its own: the button sits on whatever its parent draws there.
-    PaintParentBackground(dc);
+    PaintParentBackground(hwnd_, dc);
   }
   if (images_) {
     int width = 0, height = 0;
@@ -119,25 +121,20 @@ void CBitmapButtonEx::PaintText(HDC dc) {
 }
 
 void CBitmapButtonEx::PaintAll(HDC dc) {
-  RECT client = {};
-  ::GetClientRect(hwnd_, &client);
-  int width = client.right, height = client.bottom;
-  HDC memory = ::CreateCompatibleDC(dc);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(dc, width > 0 ? width : 1, height > 0 ? height : 1);
-  HGDIOBJ previous = ::SelectObject(memory, bitmap);
-  int frame = ChooseFrame();
-  if (fading_ && source_.dc && target_.dc) {
-    ::BitBlt(memory, 0, 0, width, height, source_.dc, 0, 0, SRCCOPY);
-    BLENDFUNCTION blend = {AC_SRC_OVER, 0, static_cast<BYTE>(fadeFraction_ * 255), 0};
-    ::AlphaBlend(memory, 0, 0, width, height, target_.dc, 0, 0, width, height, blend);
-  } else {
-    PaintImage(memory, frame);
-  }
-  PaintText(memory);
-  ::BitBlt(dc, 0, 0, width, height, memory, 0, 0, SRCCOPY);
-  ::SelectObject(memory, previous);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(memory);
+  PaintBuffered(hwnd_, dc, [this](HDC memory) {
+    RECT client = {};
+    ::GetClientRect(hwnd_, &client);
+    int width = client.right, height = client.bottom;
+    int frame = ChooseFrame();
+    if (fading_ && source_.dc && target_.dc) {
+      ::BitBlt(memory, 0, 0, width, height, source_.dc, 0, 0, SRCCOPY);
+      BLENDFUNCTION blend = {AC_SRC_OVER, 0, static_cast<BYTE>(fadeFraction_ * 255), 0};
+      ::AlphaBlend(memory, 0, 0, width, height, target_.dc, 0, 0, width, height, blend);
+    } else {
+      PaintImage(memory, frame);
+    }
+    PaintText(memory);
+  });
 }
 
 bool CBitmapButtonEx::EnsureSnapshot(Snapshot& snapshot) {
@@ -239,13 +236,8 @@ LRESULT CBitmapButtonEx::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_ERASEBKGND:
       return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = ::BeginPaint(hwnd_, &paint);
-      PaintAll(dc);
-      ::EndPaint(hwnd_, &paint);
-      return 0;
-    }
+    case WM_PAINT:
+      return PaintWindow(hwnd_, [this](HDC dc) { PaintAll(dc); });
     case WM_PRINTCLIENT: {
       HDC dc = reinterpret_cast<HDC>(wParam);
       PaintImage(dc, ChooseFrame());

@@ -63,16 +63,3 @@ INT_PTR CDlgBaseCommon::DialogResult(HWND hwnd, UINT msg, LRESULT result) {
       return TRUE;
   }
 }
-
-void CDlgBaseCommon::PaintBuffered(HDC dc, const std::function<void(HDC)>& draw) {
-  RECT client = {};
-  ::GetClientRect(hwnd_, &client);
-  HDC memory = ::CreateCompatibleDC(dc);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(dc, client.right, client.bottom);
-  HGDIOBJ previous = ::SelectObject(memory, bitmap);
-  draw(memory);
-  ::BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-  ::SelectObject(memory, previous);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(memory);
-}

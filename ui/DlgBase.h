@@ -1,8 +1,6 @@
 #pragma once
 #include <windows.h>
 
-#include <functional>
-
 // The installer's small dialog framework: a dialog object bound to its window
 // through DWLP_USER, modal (DialogBoxParamW) or modeless (CreateDialogParamW).
 // T handles messages in ProcessWindowMessage(msg, wParam, lParam, result) and
@@ -25,10 +23,6 @@ class CDlgBaseCommon {
   void ResizeClient(int width, int height);
   void CentreWindow();
   void Invalidate();
-
-  // Paints the client area through a memory bitmap, so that a repaint never
-  // flickers: draw paints the whole area into the memory DC it is given.
-  void PaintBuffered(HDC dc, const std::function<void(HDC)>& draw);
 
   // Window proc result for a handled message, as dialog procs must give it.
   static INT_PTR DialogResult(HWND hwnd, UINT msg, LRESULT result);

@@ -1,6 +1,7 @@
 #include "ui/KelvoProgressCtrl.h"
 
 #include "app/InstallApp.h"
+#include "ui/BufferedPaint.h"
 #include "ui/DisplayScale.h"
 #include "ui/MyBitmap.h"
 
@@ -36,20 +37,11 @@ void CKelvoProgressCtrl::SetPos(int position) {
   if (hwnd_) ::InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
-void CKelvoProgressCtrl::Paint(HDC dc) {
+void CKelvoProgressCtrl::Paint(HDC memory) {
   RECT client = {};
   ::GetClientRect(hwnd_, &client);
-  HDC memory = ::CreateCompatibleDC(dc);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(dc, client.right > 0 ? client.right : 1,
-                                            client.bottom > 0 ? client.bottom : 1);
-  HGDIOBJ previous = ::SelectObject(memory, bitmap);
   // What the parent draws here first, so the rounded ends blend onto it.
-  HWND parent = ::GetParent(hwnd_);
-  POINT origin = {0, 0};
-  ::MapWindowPoints(hwnd_, parent, &origin, 1);
-  ::SetViewportOrgEx(memory, -origin.x, -origin.y, nullptr);
-  ::SendMessageW(parent, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-  ::SetViewportOrgEx(memory, 0, 0, nullptr);
+  PaintParentBackground(hwnd_, memory);
 
   SkinResources& skin = App().skin;
   int x = client.left, y = client.top;
@@ -64,10 +56,6 @@ void CKelvoProgressCtrl::Paint(HDC dc) {
     if (width > 0) BlendBitmap(memory, x + cap, y, width, height, fill, cap, 0, 1, height);
     BlendBitmap(memory, x + cap + width, y, cap, height, fill, info.bmWidth - cap, 0, cap, height);
   }
-  ::BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-  ::SelectObject(memory, previous);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(memory);
 }
 
 LRESULT CALLBACK CKelvoProgressCtrl::WindowProc(HWND hwnd, UINT msg, WPARAM wParam,
@@ -80,16 +68,12 @@ LRESULT CALLBACK CKelvoProgressCtrl::WindowProc(HWND hwnd, UINT msg, WPARAM wPar
   switch (msg) {
     case WM_ERASEBKGND:
       return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = ::BeginPaint(hwnd, &paint);
-      if (self) {
+    case WM_PAINT:
+      return PaintWindow(hwnd, [self, hwnd](HDC dc) {
+        if (!self) return;
         self->hwnd_ = hwnd;
-        self->Paint(dc);
-      }
-      ::EndPaint(hwnd, &paint);
-      return 0;
-    }
+        PaintBuffered(hwnd, dc, [self](HDC memory) { self->Paint(memory); });
+      });
     case WM_NCDESTROY:
       if (self) self->hwnd_ = nullptr;
       break;

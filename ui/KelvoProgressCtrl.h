@@ -18,7 +18,9 @@ class CKelvoProgressCtrl {
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-  void Paint(HDC dc);
+  // Draws the whole control, over what its parent shows there, into memory
+  // (the buffered paint DC).
+  void Paint(HDC memory);
 
   HWND hwnd_ = nullptr;
   int position_ = 0;

@@ -6,6 +6,7 @@
 #include "install/InstallCallback.h"
 #include "res/resource.h"
 #include "ui/BrowseForFolder.h"
+#include "ui/BufferedPaint.h"
 #include "ui/DisplayScale.h"
 #include "ui/ResourceString.h"
 #include "util/FolderOps.h"
@@ -76,13 +77,11 @@ BOOL CMainDlg::ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRES
     case WM_TIMER:
       result = 0;
       return TRUE;
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = ::BeginPaint(hwnd_, &paint);
-      PaintBuffered(dc, [this](HDC memory) { PaintBackground(memory); });
-      ::EndPaint(hwnd_, &paint);
+    case WM_PAINT:
+      PaintWindow(hwnd_, [this](HDC dc) {
+        PaintBuffered(hwnd_, dc, [this](HDC memory) { PaintBackground(memory); });
+      });
       return TRUE;
-    }
     case WM_PRINTCLIENT:
       PaintBackground(reinterpret_cast<HDC>(wParam));
       return TRUE;
@@ -323,8 +322,7 @@ void CMainDlg::PostToWorker(UINT command, WPARAM wParam) {
   for (int attempt = 0; attempt < kPostAttempts; ++attempt) {
     if (worker.Post(command, wParam)) return;
   }
-  // The worker is gone: nothing can be installed from here on.
-  OnExtractFailed();
+  OnWorkerUnreachable();
 }
 
 void CMainDlg::OnClose() {

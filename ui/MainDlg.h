@@ -53,6 +53,7 @@ class CMainDlg : public CDlgBase<CMainDlg>, public CMessageFilter, public CIdleH
 
   // Worker reports.
   void OnExtractFailed();
+  void OnWorkerUnreachable();
   void OnExtractDone();
   void OnWaitForUi(HANDLE event);
   void OnInstallDone();

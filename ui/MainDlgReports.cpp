@@ -15,6 +15,17 @@ void CMainDlg::OnExtractFailed() {
   SetMainButton(ResourceString(IDS_EXIT_SETUP), true, true);
 }
 
+// The worker is gone (its thread ended or never ran): nothing can be
+// installed from here on.
+void CMainDlg::OnWorkerUnreachable() {
+  // A click may already have turned to the progress page.
+  if (progressBar_.hwnd()) ::ShowWindow(progressBar_.hwnd(), SW_HIDE);
+  ::ShowWindow(Item(IDC_PROGRESS_TEXT), SW_HIDE);
+  // Closing then removes the pre-extracted files, as it does on the ready page.
+  if (App().context.installMode == kFreshInstall) cleanupOnClose_ = TRUE;
+  OnExtractFailed();
+}
+
 void CMainDlg::OnExtractDone() {
   CInstallApp& app = App();
   int mode = app.context.installMode;

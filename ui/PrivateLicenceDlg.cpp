@@ -3,6 +3,7 @@
 #include "app/InstallApp.h"
 #include "install/InstallCallback.h"
 #include "res/resource.h"
+#include "ui/BufferedPaint.h"
 #include "ui/DisplayScale.h"
 #include "ui/LicenceText.h"
 
@@ -151,13 +152,11 @@ BOOL CPrivateLicenceDlg::ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lP
     case WM_CLOSE:
       OnClose();
       return TRUE;
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = ::BeginPaint(hwnd_, &paint);
-      PaintBuffered(dc, [this](HDC memory) { PaintBackground(memory); });
-      ::EndPaint(hwnd_, &paint);
+    case WM_PAINT:
+      PaintWindow(hwnd_, [this](HDC dc) {
+        PaintBuffered(hwnd_, dc, [this](HDC memory) { PaintBackground(memory); });
+      });
       return TRUE;
-    }
     case WM_PRINTCLIENT:
       PaintBackground(reinterpret_cast<HDC>(wParam));
       return TRUE;

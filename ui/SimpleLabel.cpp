@@ -1,5 +1,7 @@
 #include "ui/SimpleLabel.h"
 
+#include "ui/BufferedPaint.h"
+
 CSimpleLabel::CSimpleLabel()
     : textColour_(::GetSysColor(COLOR_WINDOWTEXT)), hand_(::LoadCursorW(nullptr, IDC_HAND)) {
   faceBrush_ = ::CreateSolidBrush(::GetSysColor(COLOR_BTNFACE));
@@ -41,14 +43,10 @@ void CSimpleLabel::SetNotify(bool on) {
   ::SetWindowLongW(hwnd_, GWL_STYLE, on ? (style | SS_NOTIFY) : (style & ~SS_NOTIFY));
 }
 
-void CSimpleLabel::Paint(HDC dc) {
+void CSimpleLabel::Paint(HDC memory) {
   RECT client = {};
   ::GetClientRect(hwnd_, &client);
-  HDC memory = ::CreateCompatibleDC(dc);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(dc, client.right > 0 ? client.right : 1,
-                                            client.bottom > 0 ? client.bottom : 1);
-  HGDIOBJ previousBitmap = ::SelectObject(memory, bitmap);
-  PaintParentBackground(memory);
+  PaintParentBackground(hwnd_, memory);
   wchar_t text[1024] = {};
   ::GetWindowTextW(hwnd_, text, 1024);
   HGDIOBJ previousFont = font_ ? ::SelectObject(memory, font_) : nullptr;
@@ -57,23 +55,16 @@ void CSimpleLabel::Paint(HDC dc) {
                                                            : textColour_);
   ::DrawTextW(memory, text, -1, &client, DT_LEFT | DT_WORDBREAK);
   if (previousFont) ::SelectObject(memory, previousFont);
-  ::BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-  ::SelectObject(memory, previousBitmap);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(memory);
 }
 
 LRESULT CSimpleLabel::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_ERASEBKGND:
       return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = ::BeginPaint(hwnd_, &paint);
-      Paint(dc);
-      ::EndPaint(hwnd_, &paint);
-      return 0;
-    }
+    case WM_PAINT:
+      return PaintWindow(hwnd_, [this](HDC dc) {
+        PaintBuffered(hwnd_, dc, [this](HDC memory) { Paint(memory); });
+      });
     case WM_SETCURSOR:
       ::SetCursor(hand_);
       return TRUE;

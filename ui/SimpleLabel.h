@@ -25,7 +25,9 @@ class CSimpleLabel : public CSubclassedControl {
   LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  void Paint(HDC dc);
+  // Draws the whole control, over what its parent shows there, into memory
+  // (the buffered paint DC).
+  void Paint(HDC memory);
 
   COLORREF textColour_;
   LOGFONTW logFont_ = {};

@@ -32,17 +32,6 @@ LRESULT CSubclassedControl::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) 
   return ::DefSubclassProc(hwnd_, msg, wParam, lParam);
 }
 
-void CSubclassedControl::PaintParentBackground(HDC dc) {
-  HWND parent = ::GetParent(hwnd_);
-  if (!parent) return;
-  POINT origin = {0, 0};
-  ::MapWindowPoints(hwnd_, parent, &origin, 1);
-  POINT previous = {};
-  ::OffsetViewportOrgEx(dc, -origin.x, -origin.y, &previous);
-  ::SendMessageW(parent, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-  ::SetViewportOrgEx(dc, previous.x, previous.y, nullptr);
-}
-
 LRESULT CALLBACK CSubclassedControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam,
                                                   LPARAM lParam, UINT_PTR, DWORD_PTR data) {
   auto* self = reinterpret_cast<CSubclassedControl*>(data);

@@ -13,9 +13,6 @@ class CSubclassedControl {
  protected:
   virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam);
-  // Paints what lies behind the control (its parent's background) into dc,
-  // whose origin is the control's client origin.
-  void PaintParentBackground(HDC dc);
 
   HWND hwnd_ = nullptr;
 

@@ -1,5 +1,7 @@
 #include "ui/TransparentStatic.h"
 
+#include "ui/BufferedPaint.h"
+
 void CTransparentStatic::SetText(const wchar_t* text) {
   if (hwnd_) ::SetWindowTextW(hwnd_, text);
 }
@@ -17,15 +19,11 @@ void CTransparentStatic::SetFont(HFONT font) {
   }
 }
 
-void CTransparentStatic::Paint(HDC dc) {
+void CTransparentStatic::Paint(HDC memory) {
   if (!font_) font_ = reinterpret_cast<HFONT>(::SendMessageW(hwnd_, WM_GETFONT, 0, 0));
   RECT client = {};
   ::GetClientRect(hwnd_, &client);
-  HDC memory = ::CreateCompatibleDC(dc);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(dc, client.right > 0 ? client.right : 1,
-                                            client.bottom > 0 ? client.bottom : 1);
-  HGDIOBJ previousBitmap = ::SelectObject(memory, bitmap);
-  PaintParentBackground(memory);
+  PaintParentBackground(hwnd_, memory);
   wchar_t text[1024] = {};
   ::GetWindowTextW(hwnd_, text, 1024);
   HGDIOBJ previousFont = font_ ? ::SelectObject(memory, font_) : nullptr;
@@ -53,23 +51,16 @@ void CTransparentStatic::Paint(HDC dc) {
   ::DrawTextW(memory, text, -1, &client, align | DT_SINGLELINE | DT_NOPREFIX);
   if (previousFont) ::SelectObject(memory, previousFont);
   if (fitted) ::DeleteObject(fitted);
-  ::BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-  ::SelectObject(memory, previousBitmap);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(memory);
 }
 
 LRESULT CTransparentStatic::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_ERASEBKGND:
       return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = ::BeginPaint(hwnd_, &paint);
-      Paint(dc);
-      ::EndPaint(hwnd_, &paint);
-      return 0;
-    }
+    case WM_PAINT:
+      return PaintWindow(hwnd_, [this](HDC dc) {
+        PaintBuffered(hwnd_, dc, [this](HDC memory) { Paint(memory); });
+      });
     case WM_SETTEXT: {
       LRESULT result = DefaultProc(msg, wParam, lParam);
       ::InvalidateRect(hwnd_, nullptr, FALSE);

@@ -40,30 +40,7 @@ InstallerRun::~InstallerRun() {
 }
 
 HWND InstallerRun::WaitForWindowWith(int controlId, DWORD timeoutMs, bool visible) const {
-  struct Search {
-    DWORD pid;
-    int id;
-    bool visible;
-    HWND found;
-  };
-  DWORD start = ::GetTickCount();
-  for (;;) {
-    Search search = {processId_, controlId, visible, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(data);
-          DWORD pid = 0;
-          ::GetWindowThreadProcessId(window, &pid);
-          if (pid != s->pid || !::GetDlgItem(window, s->id)) return TRUE;
-          if (s->visible && !::IsWindowVisible(window)) return TRUE;
-          s->found = window;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
-    if (::GetTickCount() - start > timeoutMs) return nullptr;
-    if (process_ && ::WaitForSingleObject(process_, 100) == WAIT_OBJECT_0) return nullptr;
-  }
+  return WaitForProcessWindowWith(processId_, controlId, timeoutMs, visible, process_);
 }
 
 DWORD InstallerRun::WaitForExit(DWORD timeoutMs) {
@@ -158,6 +135,35 @@ InstallerRun::Outcome RunInstallerToEnd(const std::wstring& arguments, const std
                                         DWORD timeoutMs) {
   InstallerRun run(arguments, program);
   return run.PlayToEnd(timeoutMs);
+}
+
+HWND WaitForProcessWindowWith(DWORD processId, int controlId, DWORD timeoutMs, bool visible,
+                              HANDLE process) {
+  struct Search {
+    DWORD pid;
+    int id;
+    bool visible;
+    HWND found;
+  };
+  DWORD start = ::GetTickCount();
+  for (;;) {
+    Search search = {processId, controlId, visible, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(data);
+          DWORD pid = 0;
+          ::GetWindowThreadProcessId(window, &pid);
+          if (pid != s->pid || !::GetDlgItem(window, s->id)) return TRUE;
+          if (s->visible && !::IsWindowVisible(window)) return TRUE;
+          s->found = window;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.found) return search.found;
+    if (::GetTickCount() - start > timeoutMs) return nullptr;
+    if (!process) ::Sleep(100);
+    else if (::WaitForSingleObject(process, 100) == WAIT_OBJECT_0) return nullptr;
+  }
 }
 
 HWND Control(HWND dialog, int id) { return ::GetDlgItem(dialog, id); }

@@ -67,6 +67,12 @@ enum : int {
   kPrivacyLink = 1022,
 };
 
+// The top-level window of process processId that has a child with this id
+// (and, when visible is set, is visible); null after the time-out, or once
+// process (when given) has ended. Also finds windows of this very process.
+HWND WaitForProcessWindowWith(DWORD processId, int controlId, DWORD timeoutMs = 30000,
+                              bool visible = true, HANDLE process = nullptr);
+
 HWND Control(HWND dialog, int id);
 std::wstring ControlText(HWND dialog, int id);
 bool ControlVisible(HWND dialog, int id);
