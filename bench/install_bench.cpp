@@ -2,7 +2,9 @@
 // fresh folder on a machine where the product is not registered, so every run
 // is a fresh install. Prints the median wall time, the peak working set seen
 // and the exit codes.
-// usage: install_bench RUNS INSTALLER "ARGUMENTS with {dir}"
+// usage: install_bench RUNS INSTALLER "ARGUMENTS with {dir}" [INSTALLER "ARGUMENTS" ...]
+// With several installers they take turns, run by run, and a line is printed
+// for each in the order given.
 //
 // Our installer shows the agreement dialog even when silent on a fresh
 // install; the bench accepts it as a deployment tool's helper would, by
@@ -57,61 +59,82 @@ std::wstring Replace(std::wstring text, const std::wstring& what, const std::wst
   return text;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-  if (argc < 4) {
-    fwprintf(stderr, L"usage: install_bench RUNS INSTALLER \"ARGUMENTS with {dir}\"\n");
-    return 2;
-  }
-  const int runs = _wtoi(argv[1]);
+struct Installer {
+  std::wstring path;
+  std::wstring arguments;
   std::vector<double> times;
   SIZE_T peak = 0;
   std::wstring exitCodes;
-  for (int run = 0; run < runs; ++run) {
-    ForgetEarlierInstalls();
-    wchar_t folder[MAX_PATH];
-    swprintf(folder, MAX_PATH, L"C:\\bench%lu\\run%d\\Kelvopeltbox", ::GetCurrentProcessId(), run);
-    std::wstring command =
-        L"\"" + std::wstring(argv[2]) + L"\" " + Replace(argv[3], L"{dir}", folder);
-    STARTUPINFOW startup = {sizeof(startup)};
-    PROCESS_INFORMATION info = {};
-    const double start = Now();
-    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &info)) {
-      fwprintf(stderr, L"cannot start %ls\n", argv[2]);
-      return 2;
-    }
-    // Wine forgets an exited process's counters, so sample while it runs.
-    // Once the agreement is accepted the bench stops walking the windows, so
-    // that it does not keep the window server busy while either installer works.
-    bool accepted = false;
-    while (::WaitForSingleObject(info.hProcess, 5) == WAIT_TIMEOUT) {
-      PROCESS_MEMORY_COUNTERS counters = {sizeof(counters)};
-      if (::GetProcessMemoryInfo(info.hProcess, &counters, sizeof(counters))) {
-        peak = std::max(peak, counters.PeakWorkingSetSize);
-      }
-      if (!accepted) {
-        accepted = !::EnumWindows(AcceptAgreement, static_cast<LPARAM>(info.dwProcessId));
-      }
-    }
-    times.push_back(Now() - start);
-    DWORD exitCode = 0;
-    ::GetExitCodeProcess(info.hProcess, &exitCode);
-    exitCodes += (exitCodes.empty() ? L"" : L",") + std::to_wstring(exitCode);
-    ::CloseHandle(info.hThread);
-    ::CloseHandle(info.hProcess);
-    std::wstring installed = std::wstring(folder) + L"\\KelvoCloudEnterpriseSync.exe";
-    if (!::PathFileExistsW(installed.c_str())) {
-      fwprintf(stderr, L"run %d installed nothing into %ls\n", run, folder);
-    }
-    wchar_t runFolder[MAX_PATH];
-    wcscpy(runFolder, folder);
-    ::PathRemoveFileSpecW(runFolder);
-    DeleteDirectoryTree(runFolder);
+};
+
+// One silent install into a fresh folder; false when it could not start.
+bool InstallOnce(Installer& installer, int run) {
+  ForgetEarlierInstalls();
+  wchar_t folder[MAX_PATH];
+  swprintf(folder, MAX_PATH, L"C:\\bench%lu\\run%d\\Kelvopeltbox", ::GetCurrentProcessId(), run);
+  std::wstring command =
+      L"\"" + installer.path + L"\" " + Replace(installer.arguments, L"{dir}", folder);
+  STARTUPINFOW startup = {sizeof(startup)};
+  PROCESS_INFORMATION info = {};
+  const double start = Now();
+  if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+    fwprintf(stderr, L"cannot start %ls\n", installer.path.c_str());
+    return false;
   }
-  std::sort(times.begin(), times.end());
-  wprintf(L"median %.3f s, peak working set %.1f MiB, exit codes %ls\n", times[times.size() / 2],
-          peak / 1048576.0, exitCodes.c_str());
+  // Wine forgets an exited process's counters, so sample while it runs.
+  // Once the agreement is accepted the bench stops walking the windows, so
+  // that it does not keep the window server busy while either installer works.
+  bool accepted = false;
+  while (::WaitForSingleObject(info.hProcess, 5) == WAIT_TIMEOUT) {
+    PROCESS_MEMORY_COUNTERS counters = {sizeof(counters)};
+    if (::GetProcessMemoryInfo(info.hProcess, &counters, sizeof(counters))) {
+      installer.peak = std::max(installer.peak, counters.PeakWorkingSetSize);
+    }
+    if (!accepted) {
+      accepted = !::EnumWindows(AcceptAgreement, static_cast<LPARAM>(info.dwProcessId));
+    }
+  }
+  installer.times.push_back(Now() - start);
+  DWORD exitCode = 0;
+  ::GetExitCodeProcess(info.hProcess, &exitCode);
+  installer.exitCodes += (installer.exitCodes.empty() ? L"" : L",") + std::to_wstring(exitCode);
+  ::CloseHandle(info.hThread);
+  ::CloseHandle(info.hProcess);
+  std::wstring installed = std::wstring(folder) + L"\\KelvoCloudEnterpriseSync.exe";
+  if (!::PathFileExistsW(installed.c_str())) {
+    fwprintf(stderr, L"run %d installed nothing into %ls\n", run, folder);
+  }
+  wchar_t runFolder[MAX_PATH];
+  wcscpy(runFolder, folder);
+  ::PathRemoveFileSpecW(runFolder);
+  DeleteDirectoryTree(runFolder);
+  return true;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 4 || argc % 2 != 0) {
+    fwprintf(stderr, L"usage: install_bench RUNS INSTALLER \"ARGUMENTS with {dir}\" "
+                     L"[INSTALLER \"ARGUMENTS\" ...]\n");
+    return 2;
+  }
+  const int runs = _wtoi(argv[1]);
+  std::vector<Installer> installers;
+  for (int at = 2; at + 1 < argc; at += 2) installers.push_back({argv[at], argv[at + 1]});
+  // The installers take turns, so that a slower or faster spell of the
+  // machine falls on all of them alike.
+  for (int run = 0; run < runs; ++run) {
+    for (Installer& installer : installers) {
+      if (!InstallOnce(installer, run)) return 2;
+    }
+  }
+  for (Installer& installer : installers) {
+    std::sort(installer.times.begin(), installer.times.end());
+    wprintf(L"median %.3f s, peak working set %.1f MiB, exit codes %ls\n",
+            installer.times[installer.times.size() / 2], installer.peak / 1048576.0,
+            installer.exitCodes.c_str());
+  }
   return 0;
 }
