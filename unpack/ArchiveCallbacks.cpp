@@ -133,7 +133,6 @@ STDMETHODIMP CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStre
   *outStream = nullptr;
   ReleaseOutputStream();
   index_ = index;
-  createdFile_ = false;
 
   {
     ScopedProperty path;
@@ -218,7 +217,6 @@ STDMETHODIMP CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStre
     return E_ABORT;
   }
   outputStream_ = stream;
-  createdFile_ = true;
   stream->AddRef();
   *outStream = stream;
   return S_OK;
@@ -232,12 +230,14 @@ STDMETHODIMP CArchiveExtractCallback::PrepareOperation(Int32 askExtractMode) noe
 
 STDMETHODIMP CArchiveExtractCallback::SetOperationResult(Int32) noexcept {
   // The item's own result is not consulted: a damaged item still reaches the sink.
+  // Only a file item gets an output stream, and GetStream created its file afresh.
+  const bool freshFile = outputStream_ != nullptr;
   if (outputStream_) {
     HRESULT closed = outputStream_->Close(modificationTimeDefined_ ? &modificationTime_ : nullptr);
     if (closed != S_OK) return closed;
   }
   ReleaseOutputStream();
-  if (extractMode_ && attributesDefined_ && !(createdFile_ && FreshFileHasAttributes(attributes_))) {
+  if (extractMode_ && attributesDefined_ && !(freshFile && FreshFileHasAttributes(attributes_))) {
     ::SetFileAttributesW(diskPath_.c_str(), attributes_);
   }
   UInt32 count = ItemCount();

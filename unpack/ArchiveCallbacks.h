@@ -57,7 +57,6 @@ class CArchiveExtractCallback : public IArchiveExtractCallback, public ICryptoGe
   FILETIME modificationTime_ = {};
   UInt32 attributes_ = 0;
   bool isDirectory_ = false;
-  bool createdFile_ = false;  // this item's file was created afresh by GetStream
   bool attributesDefined_ = false;
   bool modificationTimeDefined_ = false;
   COutFileStream* outputStream_ = nullptr;

@@ -5,7 +5,6 @@
 #include <stdio.h>
 #include <string.h>
 
-
 #include "unpack/SignatureCheck.h"
 #include "util/LibraryLoadFlags.h"
 #include "util/SystemSeam.h"
