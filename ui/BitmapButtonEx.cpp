@@ -120,21 +120,19 @@ void CBitmapButtonEx::PaintText(HDC dc) {
   if (previousFont) ::SelectObject(dc, previousFont);
 }
 
-void CBitmapButtonEx::PaintAll(HDC dc) {
-  PaintBuffered(hwnd_, dc, [this](HDC memory) {
-    RECT client = {};
-    ::GetClientRect(hwnd_, &client);
-    int width = client.right, height = client.bottom;
-    int frame = ChooseFrame();
-    if (fading_ && source_.dc && target_.dc) {
-      ::BitBlt(memory, 0, 0, width, height, source_.dc, 0, 0, SRCCOPY);
-      BLENDFUNCTION blend = {AC_SRC_OVER, 0, static_cast<BYTE>(fadeFraction_ * 255), 0};
-      ::AlphaBlend(memory, 0, 0, width, height, target_.dc, 0, 0, width, height, blend);
-    } else {
-      PaintImage(memory, frame);
-    }
-    PaintText(memory);
-  });
+void CBitmapButtonEx::PaintAll(HDC memory) {
+  RECT client = {};
+  ::GetClientRect(hwnd_, &client);
+  int width = client.right, height = client.bottom;
+  int frame = ChooseFrame();
+  if (fading_ && source_.dc && target_.dc) {
+    ::BitBlt(memory, 0, 0, width, height, source_.dc, 0, 0, SRCCOPY);
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, static_cast<BYTE>(fadeFraction_ * 255), 0};
+    ::AlphaBlend(memory, 0, 0, width, height, target_.dc, 0, 0, width, height, blend);
+  } else {
+    PaintImage(memory, frame);
+  }
+  PaintText(memory);
 }
 
 bool CBitmapButtonEx::EnsureSnapshot(Snapshot& snapshot) {
@@ -237,7 +235,7 @@ LRESULT CBitmapButtonEx::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:
-      return PaintWindow(hwnd_, [this](HDC dc) { PaintAll(dc); });
+      return PaintWindowBuffered(hwnd_, [this](HDC memory) { PaintAll(memory); });
     case WM_PRINTCLIENT: {
       HDC dc = reinterpret_cast<HDC>(wParam);
       PaintImage(dc, ChooseFrame());

@@ -54,7 +54,9 @@ class CBitmapButtonEx : public CSubclassedControl {
   };
   void PaintImage(HDC dc, int frame);
   void PaintText(HDC dc);
-  void PaintAll(HDC dc);
+  // Draws the whole button (image or cross-fade, then text) into memory, the
+  // buffered paint DC.
+  void PaintAll(HDC memory);
   bool EnsureSnapshot(Snapshot& snapshot);
   void FreeSnapshot(Snapshot& snapshot);
   void StartFade();

@@ -1,6 +1,8 @@
 #include "ui/BufferedPaint.h"
 
-void PaintBuffered(HWND window, HDC dc, const std::function<void(HDC)>& draw) {
+LRESULT PaintWindowBuffered(HWND window, const std::function<void(HDC)>& draw) {
+  PAINTSTRUCT state;
+  HDC dc = ::BeginPaint(window, &state);
   RECT client = {};
   ::GetClientRect(window, &client);
   HDC memory = ::CreateCompatibleDC(dc);
@@ -12,6 +14,8 @@ void PaintBuffered(HWND window, HDC dc, const std::function<void(HDC)>& draw) {
   ::SelectObject(memory, previous);
   ::DeleteObject(bitmap);
   ::DeleteDC(memory);
+  ::EndPaint(window, &state);
+  return 0;
 }
 
 void PaintParentBackground(HWND child, HDC dc) {
@@ -23,12 +27,4 @@ void PaintParentBackground(HWND child, HDC dc) {
   ::OffsetViewportOrgEx(dc, -origin.x, -origin.y, &previous);
   ::SendMessageW(parent, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
   ::SetViewportOrgEx(dc, previous.x, previous.y, nullptr);
-}
-
-LRESULT PaintWindow(HWND window, const std::function<void(HDC)>& paint) {
-  PAINTSTRUCT state;
-  HDC dc = ::BeginPaint(window, &state);
-  paint(dc);
-  ::EndPaint(window, &state);
-  return 0;
 }

@@ -69,11 +69,9 @@ LRESULT CALLBACK CKelvoProgressCtrl::WindowProc(HWND hwnd, UINT msg, WPARAM wPar
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:
-      return PaintWindow(hwnd, [self, hwnd](HDC dc) {
-        if (!self) return;
-        self->hwnd_ = hwnd;
-        PaintBuffered(hwnd, dc, [self](HDC memory) { self->Paint(memory); });
-      });
+      if (!self) break;
+      self->hwnd_ = hwnd;
+      return PaintWindowBuffered(hwnd, [self](HDC memory) { self->Paint(memory); });
     case WM_NCDESTROY:
       if (self) self->hwnd_ = nullptr;
       break;

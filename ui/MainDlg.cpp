@@ -78,9 +78,7 @@ BOOL CMainDlg::ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRES
       result = 0;
       return TRUE;
     case WM_PAINT:
-      PaintWindow(hwnd_, [this](HDC dc) {
-        PaintBuffered(hwnd_, dc, [this](HDC memory) { PaintBackground(memory); });
-      });
+      PaintWindowBuffered(hwnd_, [this](HDC memory) { PaintBackground(memory); });
       return TRUE;
     case WM_PRINTCLIENT:
       PaintBackground(reinterpret_cast<HDC>(wParam));

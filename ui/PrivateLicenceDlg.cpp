@@ -153,9 +153,7 @@ BOOL CPrivateLicenceDlg::ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lP
       OnClose();
       return TRUE;
     case WM_PAINT:
-      PaintWindow(hwnd_, [this](HDC dc) {
-        PaintBuffered(hwnd_, dc, [this](HDC memory) { PaintBackground(memory); });
-      });
+      PaintWindowBuffered(hwnd_, [this](HDC memory) { PaintBackground(memory); });
       return TRUE;
     case WM_PRINTCLIENT:
       PaintBackground(reinterpret_cast<HDC>(wParam));

@@ -62,9 +62,7 @@ LRESULT CSimpleLabel::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:
-      return PaintWindow(hwnd_, [this](HDC dc) {
-        PaintBuffered(hwnd_, dc, [this](HDC memory) { Paint(memory); });
-      });
+      return PaintWindowBuffered(hwnd_, [this](HDC memory) { Paint(memory); });
     case WM_SETCURSOR:
       ::SetCursor(hand_);
       return TRUE;

@@ -58,9 +58,7 @@ LRESULT CTransparentStatic::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:
-      return PaintWindow(hwnd_, [this](HDC dc) {
-        PaintBuffered(hwnd_, dc, [this](HDC memory) { Paint(memory); });
-      });
+      return PaintWindowBuffered(hwnd_, [this](HDC memory) { Paint(memory); });
     case WM_SETTEXT: {
       LRESULT result = DefaultProc(msg, wParam, lParam);
       ::InvalidateRect(hwnd_, nullptr, FALSE);
