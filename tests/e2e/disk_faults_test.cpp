@@ -48,12 +48,6 @@ std::vector<std::wstring> FilesBelow(const std::wstring& folder) {
   return files;
 }
 
-std::string Narrow(const std::wstring& text) {
-  char out[1024] = {};
-  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out, sizeof(out) - 1, nullptr, nullptr);
-  return out;
-}
-
 TEST(SmallDrive, FreeSpaceRuleRefusesAFolderOnIt) {
   if (!HasDrive(L"S:\\")) GTEST_SKIP() << "no small drive: this machine does not let us mount one";
   InstallerRun run(L"");
@@ -79,7 +73,7 @@ TEST(FullDrive, UpgradeThatFillsTheDriveLosesNoEarlierFile) {
   InstallerRun::Outcome outcome = RunInstallerToEnd(L"/S /silentrun=0");
   EXPECT_NE(outcome.exitCode, static_cast<DWORD>(STILL_ACTIVE)) << "the installer hung";
   for (const std::wstring& file : earlier) {
-    EXPECT_TRUE(FileExists(folder + L"\\" + file)) << "lost: " << Narrow(file);
+    EXPECT_TRUE(FileExists(folder + L"\\" + file)) << "lost: " << ToUtf8(file);
   }
 }
 

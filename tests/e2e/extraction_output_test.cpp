@@ -12,15 +12,6 @@
 
 namespace {
 
-std::wstring FromUtf8(const std::string& bytes) {
-  if (bytes.empty()) return std::wstring();
-  int length = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                     nullptr, 0);
-  std::wstring text(static_cast<size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], length);
-  return text;
-}
-
 std::set<std::wstring> ExtractedNames(const std::wstring& output) {
   const std::wstring prefix = L"Extracting file: ";
   std::set<std::wstring> names;

@@ -177,15 +177,6 @@ namespace {
 
 std::wstring LaunchLogPath() { return StandInDataFolder() + L"\\launch.log"; }
 
-std::wstring FromUtf8(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int units = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0);
-  std::wstring wide(units, L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], units);
-  return wide;
-}
-
 }  // namespace
 
 std::vector<std::wstring> ReadLaunchLog() {
@@ -230,14 +221,7 @@ ScopedStandInFlag::ScopedStandInFlag(const wchar_t* name, const std::wstring& on
     : path_(StandInDataFolder() + L"\\" + name) {
   mutex_ = ::CreateMutexW(nullptr, FALSE, (std::wstring(L"KelvoStandInFlag.") + name).c_str());
   if (mutex_) ::WaitForSingleObject(mutex_, 120000);
-  std::string text;
-  if (!onlyFor.empty()) {
-    int bytes = ::WideCharToMultiByte(CP_UTF8, 0, onlyFor.c_str(), -1, nullptr, 0, nullptr,
-                                      nullptr);
-    text.resize(bytes);
-    ::WideCharToMultiByte(CP_UTF8, 0, onlyFor.c_str(), -1, &text[0], bytes, nullptr, nullptr);
-    text.resize(bytes - 1);
-  }
+  std::string text = ToUtf8(onlyFor);
   HANDLE file = ::CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {

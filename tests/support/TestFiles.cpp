@@ -54,6 +54,25 @@ bool ReadFileBytes(const std::wstring& path, std::string* bytes) {
   return true;
 }
 
+std::string ToUtf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size,
+                        nullptr, nullptr);
+  return bytes;
+}
+
+std::wstring FromUtf8(const std::string& bytes) {
+  if (bytes.empty()) return std::wstring();
+  int units = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                    nullptr, 0);
+  std::wstring text(static_cast<size_t>(units), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], units);
+  return text;
+}
+
 bool FileExists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

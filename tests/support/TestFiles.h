@@ -22,6 +22,11 @@ class ScopedTempDir {
   std::wstring path_;
 };
 
+// UTF-8 both ways: for files our programs write that way, and for wide texts
+// in test messages.
+std::string ToUtf8(const std::wstring& text);
+std::wstring FromUtf8(const std::string& bytes);
+
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool ReadFileBytes(const std::wstring& path, std::string* bytes);
 bool FileExists(const std::wstring& path);

@@ -27,13 +27,6 @@ std::wstring ExpectedText(const std::wstring& path) {
          path + L"\n\n是否立即下载最新版？  ";
 }
 
-std::string Narrow(const std::wstring& text) {
-  int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(size > 0 ? size - 1 : 0, '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], size, nullptr, nullptr);
-  return out;
-}
-
 // Runs in the child process started by the test below.
 TEST(CorruptedFileReportChild, DISABLED_ShowsTheReportAndEnds) {
   wchar_t path[2048] = {};
@@ -178,12 +171,12 @@ TEST(CorruptedFileReport, ShowsTheTextAndCaptionAndEndsWithExitCodeZero) {
 
   wchar_t caption[256] = {};
   ::GetWindowTextW(found.box, caption, 256);
-  EXPECT_EQ(Narrow(caption), Narrow(kTitle));
+  EXPECT_EQ(ToUtf8(caption), ToUtf8(kTitle));
   BoxContents contents;
   ::EnumChildWindows(found.box, ReadStatic, reinterpret_cast<LPARAM>(&contents));
   ASSERT_EQ(contents.texts.size(), 1u);
   // The static control shows line feeds as they were given.
-  EXPECT_EQ(Narrow(contents.texts[0]), Narrow(ExpectedText(damaged)));
+  EXPECT_EQ(ToUtf8(contents.texts[0]), ToUtf8(ExpectedText(damaged)));
   EXPECT_TRUE(contents.hasIcon);
   HWND yes = ::GetDlgItem(found.box, IDYES);
   HWND no = ::GetDlgItem(found.box, IDNO);

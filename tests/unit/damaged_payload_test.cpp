@@ -81,13 +81,14 @@ TEST_P(DamagedPayloadTest, EndsCleanlyAndLosesNoFileOfTheEarlierInstall) {
 
   // A cut archive can never be taken for a good one; a flipped byte in the
   // packed data may still open, and then items fail only their own check.
-  if (damage.keep < 1) EXPECT_FALSE(extracted);
+  if (damage.keep < 1) {
+    EXPECT_FALSE(extracted);
+  }
   for (const std::wstring& file : earlier) {
-    EXPECT_TRUE(FileExists(target + L"\\" + file)) << "lost: " << std::string(file.begin(), file.end());
+    EXPECT_TRUE(FileExists(target + L"\\" + file)) << "lost: " << ToUtf8(file);
   }
   for (const TreeEntry& entry : ReadTree(target, false)) {
-    EXPECT_EQ(entry.path.find(L".bak"), std::wstring::npos) << "left behind: "
-        << std::string(entry.path.begin(), entry.path.end());
+    EXPECT_EQ(entry.path.find(L".bak"), std::wstring::npos) << "left behind: " << ToUtf8(entry.path);
   }
 }
 

@@ -15,12 +15,6 @@
 
 namespace {
 
-std::string Narrow(const std::wstring& text) {
-  char out[520] = {};
-  ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out, sizeof(out) - 1, nullptr, nullptr);
-  return out;
-}
-
 class InstallWorkerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -117,7 +111,7 @@ TEST_F(InstallWorkerTest, ScheduleReportsEveryStepInOrderAndCleansTheTemporaryFo
     if (!FileExists(tempRoot_.Join(name) + L"\\Kelvobase.dll")) left.push_back(name);
   }
   EXPECT_TRUE(left.empty()) << left.size() << " entries left, first: "
-                            << (left.empty() ? std::string() : Narrow(left[0]));
+                            << (left.empty() ? std::string() : ToUtf8(left[0]));
 }
 
 TEST_F(InstallWorkerTest, ScheduleRegistersTheProductAndItsShortcuts) {
