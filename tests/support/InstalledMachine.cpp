@@ -6,6 +6,20 @@
 #include "app/ProductNames.h"
 #include "support/InstallerResources.h"
 #include "support/RegistrySandbox.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+// A registry text as the installer meant it: without the terminating NULs
+// the stored value may carry.
+std::wstring MachineText(const wchar_t* key, const wchar_t* name) {
+  std::wstring value;
+  ReadRegString(HKEY_LOCAL_MACHINE, key, name, &value);
+  while (!value.empty() && value.back() == L'\0') value.pop_back();
+  return value;
+}
+
+}  // namespace
 
 std::wstring ShellFolder(int csidl) {
   wchar_t folder[MAX_PATH] = {};
@@ -18,20 +32,13 @@ std::wstring ProgramFilesFolder() { return ShellFolder(CSIDL_PROGRAM_FILES); }
 std::wstring DefaultInstallFolder() { return ProgramFilesFolder() + L"\\Kelvo\\Kelvopeltbox"; }
 
 std::wstring UninstallValue(const wchar_t* name) {
-  std::wstring value;
-  ReadRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, name, &value);
-  while (!value.empty() && value.back() == L'\0') value.pop_back();
-  return value;
+  return MachineText(product::kUninstallKey, name);
 }
 
 std::wstring AppPathsDefault() {
-  std::wstring value;
-  ReadRegString(HKEY_LOCAL_MACHINE,
-                L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"
-                L"KelvoCloudEnterpriseSync.exe",
-                nullptr, &value);
-  while (!value.empty() && value.back() == L'\0') value.pop_back();
-  return value;
+  return MachineText(
+      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\KelvoCloudEnterpriseSync.exe",
+      nullptr);
 }
 
 ::testing::AssertionResult HoldsThePayload(const std::wstring& folder) {
@@ -43,7 +50,7 @@ std::wstring AppPathsDefault() {
       if (candidate.path == entry.path) {
         if (!(candidate == entry)) {
           return ::testing::AssertionFailure()
-                 << "differs: " << std::string(entry.path.begin(), entry.path.end());
+                 << "differs: " << ToUtf8(entry.path);
         }
         found = true;
         break;
@@ -51,7 +58,7 @@ std::wstring AppPathsDefault() {
     }
     if (!found) {
       return ::testing::AssertionFailure()
-             << "missing: " << std::string(entry.path.begin(), entry.path.end());
+             << "missing: " << ToUtf8(entry.path);
     }
   }
   return ::testing::AssertionSuccess();
