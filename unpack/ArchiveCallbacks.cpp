@@ -1,9 +1,9 @@
 #include "unpack/ArchiveCallbacks.h"
 
-#include <shlobj.h>
 #include <stdio.h>
 
 #include "unpack/ArchiveStreams.h"
+#include "util/FolderOps.h"
 #include "util/StandardOutput.h"
 
 namespace {
@@ -20,9 +20,10 @@ class ScopedProperty {
   PROPVARIANT value_;
 };
 
-void CreateFolderWithParents(const std::wstring& folder) {
-  ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-}
+// Plain folder creation: these folders are staging ones nobody watches, and
+// the shell's variant would announce every new folder to the shell, which
+// costs a walk over every level of the path.
+void CreateFolderWithParents(const std::wstring& folder) { CreateFolderTree(folder.c_str()); }
 
 // A file just created holds the archive attribute and nothing else, so an
 // item that asks for exactly that (the high bits of a Unix-made archive carry

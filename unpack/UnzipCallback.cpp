@@ -1,6 +1,5 @@
 #include "unpack/UnzipCallback.h"
 
-#include <shlobj.h>
 #include <shlwapi.h>
 #include <wctype.h>
 
@@ -32,8 +31,11 @@ int CUnzipCallback::OnItemDone(UINT32, UINT32, const wchar_t* relativePath, bool
   if (!::PathFileExistsW(source.c_str())) return 0;
   std::wstring destination = targetFolder_ + relativePath;
   if (isDirectory) {
+    // Created the plain way, like the install folder itself: the shell's
+    // variant announces each new folder to the shell, at the price of a
+    // parse of the whole path, for folders no window can be showing yet.
     if (!StrStrIW(relativePath, L"..")) {
-      ::SHCreateDirectoryExW(nullptr, destination.c_str(), nullptr);
+      CreateFolderTree(destination.c_str());
     }
     return 0;
   }
