@@ -32,15 +32,19 @@ double Now() {
   return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-BOOL CALLBACK AcceptAgreement(HWND window, LPARAM processId) {
-  DWORD owner = 0;
-  ::GetWindowThreadProcessId(window, &owner);
-  if (owner != static_cast<DWORD>(processId)) return TRUE;
-  wchar_t title[128] = {};
-  ::GetWindowTextW(window, title, 128);
-  if (wcscmp(title, kWindowTitle) != 0 || !::GetDlgItem(window, kAgreementLicenceLink)) return TRUE;
-  ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  return FALSE;
+// Looks for the agreement dialog by class and title, which the window server
+// answers in one request: a walk over every window and its text, every few
+// milliseconds, would itself load the server that both installers depend on.
+bool AcceptAgreement(DWORD processId) {
+  HWND window = nullptr;
+  while ((window = ::FindWindowExW(nullptr, window, L"#32770", kWindowTitle)) != nullptr) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner != processId || !::GetDlgItem(window, kAgreementLicenceLink)) continue;
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return true;
+  }
+  return false;
 }
 
 // Each run must find no earlier install, or it would be an overwrite.
@@ -83,8 +87,7 @@ bool InstallOnce(Installer& installer, int run) {
     return false;
   }
   // Wine forgets an exited process's counters, so sample while it runs.
-  // Once the agreement is accepted the bench stops walking the windows, so
-  // that it does not keep the window server busy while either installer works.
+  // Once the agreement is accepted the bench stops looking for it.
   bool accepted = false;
   while (::WaitForSingleObject(info.hProcess, 5) == WAIT_TIMEOUT) {
     PROCESS_MEMORY_COUNTERS counters = {sizeof(counters)};
@@ -92,7 +95,7 @@ bool InstallOnce(Installer& installer, int run) {
       installer.peak = std::max(installer.peak, counters.PeakWorkingSetSize);
     }
     if (!accepted) {
-      accepted = !::EnumWindows(AcceptAgreement, static_cast<LPARAM>(info.dwProcessId));
+      accepted = AcceptAgreement(info.dwProcessId);
     }
   }
   installer.times.push_back(Now() - start);
