@@ -20,11 +20,6 @@ class ScopedProperty {
   PROPVARIANT value_;
 };
 
-// Plain folder creation: these folders are staging ones nobody watches, and
-// the shell's variant would announce every new folder to the shell, which
-// costs a walk over every level of the path.
-void CreateFolderWithParents(const std::wstring& folder) { CreateFolderTree(folder.c_str()); }
-
 // A file just created holds the archive attribute and nothing else, so an
 // item that asks for exactly that (the high bits of a Unix-made archive carry
 // permissions Windows does not take) needs no second trip to the file.
@@ -196,14 +191,17 @@ STDMETHODIMP CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStre
     }
   }
 
+  // Staging folders are made the plain way: nobody watches them, and the
+  // shell's variant would announce each new one to the shell at the price of
+  // a parse of every level of the path.
   size_t lastSlash = relativePath_.rfind(L'\\');
   if (lastSlash != std::wstring::npos) {
-    CreateFolderWithParents(outputFolder_ + relativePath_.substr(0, lastSlash));
+    CreateFolderTree((outputFolder_ + relativePath_.substr(0, lastSlash)).c_str());
   }
   diskPath_ = outputFolder_ + relativePath_;
 
   if (isDirectory_) {
-    CreateFolderWithParents(diskPath_);
+    CreateFolderTree(diskPath_.c_str());
     return S_OK;
   }
 

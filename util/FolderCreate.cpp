@@ -35,8 +35,7 @@ bool CreateDirectoryPath(const wchar_t* path) {
     if (!IsSplitPoint(path, index)) continue;
     wmemcpy(prefix, path, index);
     prefix[index] = L'\0';
-    DWORD attributes = ::GetFileAttributesW(prefix);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+    if (::PathIsDirectoryW(prefix)) return true;
     break;
   }
   bool created = false;
