@@ -1,26 +1,33 @@
 #include "ui/SubclassedControl.h"
 
-#include <commctrl.h>
-
-namespace {
-constexpr UINT_PTR kSubclassId = 0x4B53;  // one subclass per control
-}
+// Subclassing through the window procedure itself rather than comctl32's
+// SetWindowSubclass: comctl32 finds its chain through a window property on
+// every message, and under Wine each property read is a round trip to the
+// window server. The object lives in the control's user data, which no
+// standard control uses.
 
 CSubclassedControl::~CSubclassedControl() { Detach(); }
 
 BOOL CSubclassedControl::Attach(HWND control) {
   if (!control || hwnd_) return FALSE;
-  if (!::SetWindowSubclass(control, &CSubclassedControl::SubclassProc, kSubclassId,
-                           reinterpret_cast<DWORD_PTR>(this))) {
-    return FALSE;
-  }
+  auto original = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(control, GWLP_WNDPROC));
+  if (!original || original == &CSubclassedControl::SubclassProc) return FALSE;
   hwnd_ = control;
+  original_ = original;
+  ::SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  ::SetWindowLongPtrW(control, GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(&CSubclassedControl::SubclassProc));
   return TRUE;
 }
 
 void CSubclassedControl::Detach() {
   if (!hwnd_) return;
-  ::RemoveWindowSubclass(hwnd_, &CSubclassedControl::SubclassProc, kSubclassId);
+  // Put the original back only while ours is the procedure in place.
+  if (::IsWindow(hwnd_) && reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(
+                               hwnd_, GWLP_WNDPROC)) == &CSubclassedControl::SubclassProc) {
+    ::SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
+    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+  }
   hwnd_ = nullptr;
 }
 
@@ -29,13 +36,13 @@ LRESULT CSubclassedControl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CSubclassedControl::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-  return ::DefSubclassProc(hwnd_, msg, wParam, lParam);
+  return ::CallWindowProcW(original_, hwnd_, msg, wParam, lParam);
 }
 
 LRESULT CALLBACK CSubclassedControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam,
-                                                  LPARAM lParam, UINT_PTR, DWORD_PTR data) {
-  auto* self = reinterpret_cast<CSubclassedControl*>(data);
-  if (!self || self->hwnd_ != hwnd) return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+                                                  LPARAM lParam) {
+  auto* self = reinterpret_cast<CSubclassedControl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self || self->hwnd_ != hwnd) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
   if (msg == WM_NCDESTROY) {
     LRESULT result = self->WindowProc(msg, wParam, lParam);
     self->Detach();

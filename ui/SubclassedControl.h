@@ -2,7 +2,7 @@
 #include <windows.h>
 
 // A dialog control whose messages pass through this object first
-// (comctl32 subclassing). Detaches itself when the window goes.
+// (its window procedure is replaced). Detaches itself when the window goes.
 class CSubclassedControl {
  public:
   virtual ~CSubclassedControl();
@@ -17,6 +17,7 @@ class CSubclassedControl {
   HWND hwnd_ = nullptr;
 
  private:
-  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                       UINT_PTR id, DWORD_PTR data);
+  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+  WNDPROC original_ = nullptr;
 };
