@@ -1,5 +1,6 @@
 // The skinned controls on real windows in this process: the image button's
-// frames, text colours, clicks and hover fade, and the link label's clicks.
+// frames, text colours, clicks and hover fade, the link label's clicks, and
+// how a control is taken over and handed back.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 #include "support/InstallerResources.h"
 #include "ui/BitmapButtonEx.h"
 #include "ui/SimpleLabel.h"
+#include "ui/SubclassedControl.h"
 
 namespace {
 
@@ -140,6 +142,71 @@ TEST_F(SkinnedControls, LinkLabelNotifiesItsParent) {
   EXPECT_EQ(host_.lastCode, STN_CLICKED);
   EXPECT_EQ(::SendMessageW(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), HTCLIENT), TRUE);
   EXPECT_EQ(::SendMessageW(hwnd, WM_ERASEBKGND, 0, 0), 1);
+}
+
+// Counts the messages that pass through it and leaves them to the control.
+class CountingControl : public CSubclassedControl {
+ public:
+  int seen = 0;
+  UINT last = 0;
+
+ protected:
+  LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
+    ++seen;
+    last = msg;
+    return DefaultProc(msg, wParam, lParam);
+  }
+};
+
+WNDPROC ProcedureOf(HWND hwnd) {
+  return reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
+}
+
+TEST_F(SkinnedControls, SubclassSeesMessagesFirstAndTheControlStillAnswersThem) {
+  HWND hwnd = host_.Child(L"EDIT", ES_LEFT, 1004);
+  CountingControl control;
+  ASSERT_TRUE(control.Attach(hwnd));
+  ::SendMessageW(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"D:\\工作\\Kelvo"));
+  EXPECT_EQ(control.last, static_cast<UINT>(WM_SETTEXT));
+  wchar_t text[64] = {};
+  ::GetWindowTextW(hwnd, text, 64);
+  EXPECT_STREQ(text, L"D:\\工作\\Kelvo");
+  EXPECT_GE(control.seen, 2);
+}
+
+TEST_F(SkinnedControls, DetachHandsTheControlItsOwnProcedureBack) {
+  HWND hwnd = host_.Child(L"STATIC", SS_LEFT, 1002);
+  WNDPROC own = ProcedureOf(hwnd);
+  LONG_PTR data = ::GetWindowLongPtrW(hwnd, GWLP_USERDATA);
+  {
+    CountingControl control;
+    ASSERT_TRUE(control.Attach(hwnd));
+    EXPECT_NE(ProcedureOf(hwnd), own);
+    // One object per control: a second one is refused.
+    CountingControl second;
+    EXPECT_FALSE(second.Attach(hwnd));
+    control.Detach();
+    EXPECT_EQ(ProcedureOf(hwnd), own);
+    EXPECT_EQ(::GetWindowLongPtrW(hwnd, GWLP_USERDATA), data);
+    int before = control.seen;
+    ::SendMessageW(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"x"));
+    EXPECT_EQ(control.seen, before);
+    // Detached, it can take the control over again; leaving scope hands it back.
+    ASSERT_TRUE(control.Attach(hwnd));
+  }
+  EXPECT_EQ(ProcedureOf(hwnd), own);
+}
+
+TEST_F(SkinnedControls, ControlDestroyedWhileAttachedLetsTheObjectGo) {
+  HWND hwnd = host_.Child(L"BUTTON", BS_PUSHBUTTON, 1010);
+  CountingControl control;
+  ASSERT_TRUE(control.Attach(hwnd));
+  ASSERT_TRUE(::DestroyWindow(hwnd));
+  EXPECT_EQ(control.last, static_cast<UINT>(WM_NCDESTROY));
+  EXPECT_EQ(control.hwnd(), nullptr);
+  // A new control in the same place can be taken over by the same object.
+  HWND again = host_.Child(L"BUTTON", BS_PUSHBUTTON, 1010);
+  EXPECT_TRUE(control.Attach(again));
 }
 
 }  // namespace
