@@ -10,12 +10,11 @@
 
 namespace {
 
-// A registry text as the installer meant it: without the terminating NULs
-// the stored value may carry.
+// A text under HKEY_LOCAL_MACHINE; ReadRegString already drops the
+// terminating NULs the stored value may carry.
 std::wstring MachineText(const wchar_t* key, const wchar_t* name) {
   std::wstring value;
   ReadRegString(HKEY_LOCAL_MACHINE, key, name, &value);
-  while (!value.empty() && value.back() == L'\0') value.pop_back();
   return value;
 }
 
