@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "install/RunAndWait.h"
+#include "install/ShellExtensions.h"
 #include "util/FolderOps.h"
 
 namespace {
@@ -79,12 +81,11 @@ double Median(std::vector<double> values) {
 }
 
 // Runs "regsvr32.exe /s" on each shell DLL the install left in the folder,
-// one after the other, the way the installer does (its own console-less
-// process, inherited handles). Returns the seconds taken, or a negative
-// value when the folder holds none of them.
+// one after the other, through the installer's own RunAndWait. Returns the
+// seconds taken, or a negative value when the folder holds none of them.
 double TimeShellDllRegistrations(const std::wstring& folder) {
-  const wchar_t* dlls[] = {L"KelvoEnterpriseShellExt64.dll", L"KelvoEnterpriseShellExt.dll",
-                           L"KelvoCloudEnterpriseBar64.dll", L"KelvoCloudEnterpriseBar.dll"};
+  const wchar_t* dlls[] = {shell_ext::kShellExt64, shell_ext::kShellExt, shell_ext::kBar64,
+                           shell_ext::kBar};
   wchar_t system[MAX_PATH] = {};
   ::GetSystemDirectoryW(system, MAX_PATH);
   double total = 0;
@@ -93,18 +94,10 @@ double TimeShellDllRegistrations(const std::wstring& folder) {
     std::wstring path = folder + L"\\" + dll;
     if (!::PathFileExistsW(path.c_str())) continue;
     std::wstring command = std::wstring(system) + L"\\regsvr32.exe /s \"" + path + L"\"";
-    STARTUPINFOW startup = {sizeof(startup)};
-    PROCESS_INFORMATION info = {};
     const double start = Now();
-    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                          nullptr, &startup, &info)) {
-      continue;
-    }
-    ::WaitForSingleObject(info.hProcess, INFINITE);
+    RunAndWait(command.c_str(), TRUE);
     total += Now() - start;
     any = true;
-    ::CloseHandle(info.hThread);
-    ::CloseHandle(info.hProcess);
   }
   return any ? total : -1;
 }
