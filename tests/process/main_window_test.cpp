@@ -29,8 +29,10 @@ bool ProductInstalledIn(const std::wstring& folder) {
   return FileExists(folder + L"\\" + product::kMainExe);
 }
 
-// Removes what an install left behind, so the next test starts fresh.
+// Removes what an install left behind, so the next test starts fresh: a
+// product the install started would make the next one ask to close it.
 void RemoveInstall(const std::wstring& folder) {
+  EndProductProcesses();
   if (!folder.empty()) RemoveTreeForcibly(folder);
   ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, product::kUninstallKey);
 }
