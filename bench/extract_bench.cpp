@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Timing.h"
 #include "util/FolderOps.h"
 #include "unpack/ArchiveLibrary.h"
 #include "unpack/ExtractArchive.h"
@@ -20,12 +21,8 @@
 
 namespace {
 
-double Now() {
-  LARGE_INTEGER frequency, counter;
-  ::QueryPerformanceFrequency(&frequency);
-  ::QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using bench::Median;
+using bench::Now;
 
 std::vector<double> g_loadSeconds;
 std::vector<double> g_directSeconds;
@@ -101,11 +98,6 @@ void ExtractDirect(HMODULE installer, const std::wstring& archive) {
   g_directSeconds.push_back(Now() - start);
   library.ReleaseArchiveLibrary();
   DeleteDirectoryTree(folder.c_str());
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
 }
 
 double ExtractOurs(HMODULE installer, const std::wstring& folder) {

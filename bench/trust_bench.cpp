@@ -8,16 +8,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "bench/Timing.h"
 #include "unpack/SignatureCheck.h"
 
 namespace {
 
-double NowMs() {
-  LARGE_INTEGER frequency, counter;
-  ::QueryPerformanceFrequency(&frequency);
-  ::QueryPerformanceCounter(&counter);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+double NowMs() { return 1000.0 * bench::Now(); }
 
 double FileBytes(const wchar_t* path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
@@ -45,8 +41,8 @@ int wmain(int argc, wchar_t** argv) {
       VerifyFileSignature(path, &level);
       times.push_back(NowMs() - start);
     }
+    double median = bench::Median(times);
     std::sort(times.begin(), times.end());
-    double median = times[times.size() / 2];
     double bytes = FileBytes(path);
     wprintf(L"%ls: %.0f bytes, verified=%d level=%ld\n", path, bytes, first, level);
     wprintf(L"  first check %.3f ms; then min %.3f / median %.3f / max %.3f ms over %d runs"
