@@ -18,21 +18,18 @@
 #include <string>
 #include <vector>
 
+#include "bench/Timing.h"
 #include "install/RunAndWait.h"
 #include "install/ShellExtensions.h"
 #include "util/FolderOps.h"
 
 namespace {
 
+using bench::Median;
+using bench::Now;
+
 const wchar_t kWindowTitle[] = L"欢迎使用 KelvoAI云盘同步版";
 constexpr int kAgreementLicenceLink = 1015;
-
-double Now() {
-  LARGE_INTEGER frequency, counter;
-  ::QueryPerformanceFrequency(&frequency);
-  ::QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Looks for the agreement dialog by class and title, which the window server
 // answers in one request: a walk over every window and its text, every few
@@ -74,26 +71,18 @@ struct Installer {
   std::vector<double> registrations;
 };
 
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 // Runs "regsvr32.exe /s" on each shell DLL the install left in the folder,
-// one after the other, through the installer's own RunAndWait. Returns the
-// seconds taken, or a negative value when the folder holds none of them.
+// one after the other, with the installer's own command and RunAndWait.
+// Returns the seconds taken, or a negative value when the folder holds none.
 double TimeShellDllRegistrations(const std::wstring& folder) {
   const wchar_t* dlls[] = {shell_ext::kShellExt64, shell_ext::kShellExt, shell_ext::kBar64,
                            shell_ext::kBar};
-  wchar_t system[MAX_PATH] = {};
-  ::GetSystemDirectoryW(system, MAX_PATH);
   double total = 0;
   bool any = false;
   for (const wchar_t* dll : dlls) {
     std::wstring path = folder + L"\\" + dll;
     if (!::PathFileExistsW(path.c_str())) continue;
-    std::wstring command = std::wstring(system) + L"\\regsvr32.exe /s \"" + path + L"\"";
+    std::wstring command = std::wstring(RegistrationPrefix()) + L"\"" + path + L"\"";
     const double start = Now();
     RunAndWait(command.c_str(), TRUE);
     total += Now() - start;

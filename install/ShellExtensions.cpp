@@ -40,19 +40,6 @@ bool VerifyOrReport(const std::wstring& path) {
   return false;
 }
 
-// "<system folder>\regsvr32.exe /s ", built once; empty while the system
-// folder cannot be read.
-const wchar_t* RegistrationPrefix() {
-  static wchar_t prefix[260] = {};
-  if (prefix[0]) return prefix;
-  wchar_t system[260] = {};
-  UINT length = ::GetSystemDirectoryW(system, 260);
-  if (length < 1 || length > 259) return prefix;
-  int written = _snwprintf(prefix, 259, L"%s\\%s", system, kRegsvr32);
-  if (written < 0 || written > 259) lstrcpynW(prefix, kRegsvr32, 260);
-  return prefix;
-}
-
 // The fallback when regsvr32 fails: the DLL's own installer entry.
 BOOL CallDllInstall(const std::wstring& path) {
   typedef HRESULT(STDAPICALLTYPE * DllInstallFn)(BOOL install, LPCWSTR commandLine);
@@ -91,6 +78,17 @@ std::wstring RetireFile(const SetupContext& context, const wchar_t* fileName) {
     ::MoveFileExW(full.c_str(), bak, MOVEFILE_REPLACE_EXISTING);
   }
   return full;
+}
+
+const wchar_t* RegistrationPrefix() {
+  static wchar_t prefix[260] = {};
+  if (prefix[0]) return prefix;
+  wchar_t system[260] = {};
+  UINT length = ::GetSystemDirectoryW(system, 260);
+  if (length < 1 || length > 259) return prefix;
+  int written = _snwprintf(prefix, 259, L"%s\\%s", system, kRegsvr32);
+  if (written < 0 || written > 259) lstrcpynW(prefix, kRegsvr32, 260);
+  return prefix;
 }
 
 BOOL RegisterDll(const SetupContext& context, const wchar_t* fileName) {

@@ -18,6 +18,10 @@ inline constexpr wchar_t kBar64[] = L"KelvoCloudEnterpriseBar64.dll";
 // to "<name>.bak". Returns the full path.
 std::wstring RetireFile(const SetupContext& context, const wchar_t* fileName);
 
+// "<system folder>\regsvr32.exe /s ", built once; empty while the system
+// folder cannot be read. A DLL's quoted path follows it.
+const wchar_t* RegistrationPrefix();
+
 // Registers one DLL of the install folder through regsvr32, falling back to
 // its DllInstall. FALSE when the file is missing or neither route succeeds.
 BOOL RegisterDll(const SetupContext& context, const wchar_t* fileName);
