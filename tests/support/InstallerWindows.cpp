@@ -149,7 +149,7 @@ HWND WaitForProcessWindowWith(DWORD processId, int controlId, DWORD timeoutMs, b
   for (;;) {
     Search search = {processId, controlId, visible, nullptr};
     ::EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
+        [](HWND window, LPARAM data) WINAPI -> BOOL {
           auto* s = reinterpret_cast<Search*>(data);
           DWORD pid = 0;
           ::GetWindowThreadProcessId(window, &pid);
@@ -274,7 +274,7 @@ HWND WaitForOwnedMessageBox(HWND owner, DWORD timeoutMs) {
   for (;;) {
     Search search = {owner, nullptr};
     ::EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
+        [](HWND window, LPARAM data) WINAPI -> BOOL {
           auto* s = reinterpret_cast<Search*>(data);
           wchar_t cls[64] = {};
           ::GetClassNameW(window, cls, 64);

@@ -92,7 +92,7 @@ TEST(LaunchRule, TrustedFileMayStart) {
 TEST(LaunchRule, MissingFileIsNotStartedAndNothingIsShown) {
   int boxes = 0;
   static int* counter = &boxes;
-  Seam().MessageBoxW = [](HWND, LPCWSTR, LPCWSTR, UINT) -> int {
+  Seam().MessageBoxW = [](HWND, LPCWSTR, LPCWSTR, UINT) WINAPI -> int {
     ++*counter;
     return IDNO;
   };

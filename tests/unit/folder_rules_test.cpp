@@ -27,7 +27,7 @@ class FolderRules : public ::testing::Test {
   static void FreeBytes(ULONGLONG bytes) {
     freeBytes_ = bytes;
     Seam().GetDiskFreeSpaceExW = [](LPCWSTR root, PULARGE_INTEGER caller, PULARGE_INTEGER total,
-                                    PULARGE_INTEGER totalFree) -> BOOL {
+                                    PULARGE_INTEGER totalFree) WINAPI -> BOOL {
       askedRoot_ = root;
       caller->QuadPart = 0;  // the caller's quota must not count
       total->QuadPart = freeBytes_ * 2;
@@ -88,7 +88,7 @@ TEST_F(FolderRules, AsksTheDriveRootOfTheTypedText) {
 
 TEST_F(FolderRules, UnreadableFreeSpaceIsRefused) {
   Seam().GetDiskFreeSpaceExW = [](LPCWSTR, PULARGE_INTEGER, PULARGE_INTEGER,
-                                  PULARGE_INTEGER) -> BOOL { return FALSE; };
+                                  PULARGE_INTEGER) WINAPI -> BOOL { return FALSE; };
   FolderCheck check;
   CheckFreeSpace(check, L"Q:\\x");
   EXPECT_EQ(check.status, FolderCheck::kFreeSpaceUnknown);

@@ -81,7 +81,7 @@ HWND FindWindowOf(DWORD id, const wchar_t* title, DWORD timeoutMs = 20000) {
   DWORD start = ::GetTickCount();
   do {
     ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
+        [](HWND window, LPARAM param) WINAPI -> BOOL {
           auto* s = reinterpret_cast<Search*>(param);
           DWORD owner = 0;
           ::GetWindowThreadProcessId(window, &owner);
@@ -279,7 +279,7 @@ TEST(ProductStandIn, InstalledCopyReadsBackAsTheStampedVersionAndStillWorks) {
   int versionResources = 0;
   ::EnumResourceLanguagesW(
       image, MAKEINTRESOURCEW(16) /* RT_VERSION */, MAKEINTRESOURCEW(1),
-      [](HMODULE, LPCWSTR, LPCWSTR, WORD, LONG_PTR count) -> BOOL {
+      [](HMODULE, LPCWSTR, LPCWSTR, WORD, LONG_PTR count) WINAPI -> BOOL {
         ++*reinterpret_cast<int*>(count);
         return TRUE;
       },

@@ -1,5 +1,0 @@
-# The same sources as 64-bit programs, so the tests run under wine64.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR AMD64)
-set(MINGW_TRIPLE x86_64-w64-mingw32)
-include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
