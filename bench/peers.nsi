@@ -1,11 +1,8 @@
 ; The peer installer for the benchmark: NSIS with LZMA solid compression,
 ; installing the same payload folder and writing an uninstall entry, as a
 ; conventional installer of the product would.
-; makensis -DPAYLOAD=<folder> -DOUTFILE=<exe> [-DAMD64] peers.nsi
+; makensis -DPAYLOAD=<folder> -DOUTFILE=<exe> peers.nsi (an x86 installer, as ours)
 Unicode true
-!ifdef AMD64
-  Target amd64-unicode
-!endif
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 Name "KelvoAI云盘同步版"

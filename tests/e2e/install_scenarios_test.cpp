@@ -5,9 +5,12 @@
 #include <string>
 
 #include "app/ProductNames.h"
+#include "install/NamespaceFolder.h"
+#include "install/RegistryNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerWindows.h"
 #include "support/ProductCopies.h"
+#include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"
 #include "util/FileVersion.h"
 
@@ -31,6 +34,43 @@ TEST(SilentInstall, FreshMachineGetsTheProductRegisteredAndStarted) {
   EXPECT_EQ(UninstallValue(L"UninstallString").find(L"uninstall.exe") != std::wstring::npos, true);
   EXPECT_EQ(AppPathsDefault(), MainExe(folder));
   EXPECT_NE(WaitForLaunchLogLine(product::kMainExe), L"") << "the product was not started";
+}
+
+bool KeyExistsInView(HKEY root, const wchar_t* path, REGSAM view) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(root, path, 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+  ::RegCloseKey(key);
+  return true;
+}
+
+// The users' case: the 32-bit installer on 64-bit Windows, where the records
+// land in the 32-bit registry view and "Program Files (x86)", and the shell
+// gets all four DLLs, the 64-bit pair through the 64-bit regsvr32.
+TEST(SilentInstall, On64BitWindowsRecordsGoToThe32BitViewAndAllFourShellDllsRegister) {
+  BOOL wow64 = FALSE;
+  ASSERT_TRUE(::IsWow64Process(::GetCurrentProcess(), &wow64));
+  ASSERT_TRUE(wow64) << "the tests run a 32-bit program on a 64-bit (WoW64) machine";
+  ASSERT_EQ(RunInstallerToEnd(L"/S /silentrun=0").exitCode, 0u);
+
+  const std::wstring folder = L"C:\\Program Files (x86)\\Kelvo\\Kelvopeltbox";
+  EXPECT_TRUE(HoldsThePayload(folder));
+  EXPECT_EQ(UninstallValue(L"InstallLocation"), folder);
+  for (const wchar_t* path : {product::kUninstallKey, L"Software\\KelvoSafe\\Liveup"}) {
+    EXPECT_TRUE(KeyExistsInView(HKEY_LOCAL_MACHINE, path, KEY_WOW64_32KEY)) << path;
+    EXPECT_FALSE(KeyExistsInView(HKEY_LOCAL_MACHINE, path, KEY_WOW64_64KEY)) << path;
+  }
+  // App Paths is one key for both views (Wow6432Node links to it), so the
+  // 64-bit shell finds the product too.
+  EXPECT_TRUE(KeyExistsInView(HKEY_LOCAL_MACHINE, registry_names::kAppPathsKey, KEY_WOW64_64KEY));
+  EXPECT_TRUE(KeyExistsInView(HKEY_CURRENT_USER, namespace_folder::kUserClassKey, KEY_WOW64_64KEY));
+  // Each stand-in DLL records its own registration; a 64-bit DLL runs only
+  // in a 64-bit process.
+  for (const wchar_t* dll : {L"KelvoEnterpriseShellExt64.dll", L"KelvoEnterpriseShellExt.dll",
+                             L"KelvoCloudEnterpriseBar64.dll", L"KelvoCloudEnterpriseBar.dll"}) {
+    std::wstring how;
+    EXPECT_TRUE(ReadRegString(HKEY_CURRENT_USER, L"Software\\KelvoStandIn\\Registered", dll, &how));
+    EXPECT_EQ(how, L"DllRegisterServer") << dll;
+  }
 }
 
 TEST(SilentInstall, FolderWithSpacesAndChineseCharactersGetsTheProductFolderName) {

@@ -19,10 +19,10 @@ namespace {
 
 const wchar_t kProduct[] = L"KelvoCloudEnterpriseSync.exe";
 const wchar_t kTrayTitle[] = L"Kelvoenterpriseboxtray";
+// The two the 32-bit test process can load; the 64-bit pair comes from the
+// same source.
 const wchar_t* const kShellDlls[] = {L"KelvoEnterpriseShellExt.dll",
-                                     L"KelvoEnterpriseShellExt64.dll",
-                                     L"KelvoCloudEnterpriseBar.dll",
-                                     L"KelvoCloudEnterpriseBar64.dll"};
+                                     L"KelvoCloudEnterpriseBar.dll"};
 const wchar_t kRegisteredKey[] = L"Software\\KelvoStandIn\\Registered";
 
 // A token no other test's command line contains.
@@ -253,9 +253,9 @@ TEST(ProductStandIn, EveryStandInCarriesTheInstallersVersion) {
 TEST(ProductStandIn, InstalledCopyReadsBackAsTheStampedVersionAndStillWorks) {
   ScopedTempDir temp;
   std::wstring folder = temp.Join(L"旧 版本");
-  ASSERT_TRUE(MakeInstalledCopy(folder, L"1.9.30.770", {kProduct, L"KelvoCloudEnterpriseBar64.dll"}));
+  ASSERT_TRUE(MakeInstalledCopy(folder, L"1.9.30.770", {kProduct, L"KelvoCloudEnterpriseBar.dll"}));
   std::wstring exe = folder + L"\\" + kProduct;
-  std::wstring dll = folder + L"\\KelvoCloudEnterpriseBar64.dll";
+  std::wstring dll = folder + L"\\KelvoCloudEnterpriseBar.dll";
   EXPECT_EQ(ReadFileVersionText(exe.c_str()), L"1.9.30.770");
   EXPECT_EQ(ReadFileVersionText(dll.c_str()), L"1.9.30.770");
   EXPECT_NE(ReadFileVersionText(StandInPath(kProduct).c_str()), L"1.9.30.770")

@@ -90,14 +90,19 @@ TEST_F(ShellExtensionsTest, Failing64BitShellExtensionFailsTheStepButTheOthersAr
   EXPECT_EQ(RegisteredBy(shell_ext::kBar), L"DllRegisterServer");
 }
 
-TEST_F(ShellExtensionsTest, DllInstallTakesOverWhenRegsvr32Fails) {
+// The fallback loads the DLL into the installer: a 32-bit one registers so,
+// a 64-bit one cannot be loaded by the 32-bit installer and the step fails.
+TEST_F(ShellExtensionsTest, DllInstallTakesOverWhenRegsvr32FailsForA32BitDll) {
   RegistrationTurn turn;
-  ASSERT_TRUE(Install({shell_ext::kShellExt64}));
+  ASSERT_TRUE(Install({shell_ext::kShellExt, shell_ext::kShellExt64}));
   ::SetEnvironmentVariableW(L"KELVO_STANDIN_REGISTER_FAILS", L"1");
-  BOOL registered = RegisterDll(context_, shell_ext::kShellExt64);
+  BOOL registered = RegisterDll(context_, shell_ext::kShellExt);
+  BOOL registered64 = RegisterDll(context_, shell_ext::kShellExt64);
   ::SetEnvironmentVariableW(L"KELVO_STANDIN_REGISTER_FAILS", nullptr);
   EXPECT_TRUE(registered);
-  EXPECT_EQ(RegisteredBy(shell_ext::kShellExt64), L"DllInstall");
+  EXPECT_EQ(RegisteredBy(shell_ext::kShellExt), L"DllInstall");
+  EXPECT_FALSE(registered64);
+  EXPECT_EQ(RegisteredBy(shell_ext::kShellExt64), L"(not registered)");
 }
 
 int WINAPI NoMessageExpected(HWND, LPCWSTR, LPCWSTR, UINT) {
