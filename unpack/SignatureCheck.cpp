@@ -1,6 +1,6 @@
 #include "unpack/SignatureCheck.h"
 
-#include <bcrypt.h>
+#include <wincrypt.h>
 #include <string.h>
 #include <wchar.h>
 
@@ -26,119 +26,52 @@ const BYTE kKeys[kVerificationKeyCount][kVerificationKeySize] = {
 #include "VerificationKeys.inc"
 };
 
-// CNG, bound at run time from the system folder: Windows XP has no
-// bcrypt.dll, and the installer must still start there (its files then
-// simply do not verify).
-struct CngCalls {
-  decltype(&::BCryptOpenAlgorithmProvider) OpenAlgorithmProvider = nullptr;
-  decltype(&::BCryptCloseAlgorithmProvider) CloseAlgorithmProvider = nullptr;
-  decltype(&::BCryptImportKeyPair) ImportKeyPair = nullptr;
-  decltype(&::BCryptDestroyKey) DestroyKey = nullptr;
-  decltype(&::BCryptCreateHash) CreateHash = nullptr;
-  decltype(&::BCryptHashData) HashData = nullptr;
-  decltype(&::BCryptFinishHash) FinishHash = nullptr;
-  decltype(&::BCryptDestroyHash) DestroyHash = nullptr;
-  decltype(&::BCryptVerifySignature) VerifySignature = nullptr;
-  bool complete = false;
-};
-
-template <class Function>
-void Bind(HMODULE module, const char* name, Function* out) {
-  *out = reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
-
-CngCalls LoadCng() {
-  CngCalls cng;
-  wchar_t path[MAX_PATH] = {};
-  UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
-  if (length == 0 || length + 12 >= MAX_PATH) return cng;
-  wcscat(path, L"\\bcrypt.dll");
-  // Deliberately never freed: the keys live as long as the process.
-  HMODULE module = ::LoadLibraryW(path);
-  if (!module) return cng;
-  Bind(module, "BCryptOpenAlgorithmProvider", &cng.OpenAlgorithmProvider);
-  Bind(module, "BCryptCloseAlgorithmProvider", &cng.CloseAlgorithmProvider);
-  Bind(module, "BCryptImportKeyPair", &cng.ImportKeyPair);
-  Bind(module, "BCryptDestroyKey", &cng.DestroyKey);
-  Bind(module, "BCryptCreateHash", &cng.CreateHash);
-  Bind(module, "BCryptHashData", &cng.HashData);
-  Bind(module, "BCryptFinishHash", &cng.FinishHash);
-  Bind(module, "BCryptDestroyHash", &cng.DestroyHash);
-  Bind(module, "BCryptVerifySignature", &cng.VerifySignature);
-  cng.complete = cng.OpenAlgorithmProvider && cng.CloseAlgorithmProvider && cng.ImportKeyPair &&
-                 cng.DestroyKey && cng.CreateHash && cng.HashData && cng.FinishHash &&
-                 cng.DestroyHash && cng.VerifySignature;
-  return cng;
-}
-
 DWORD ReadDword(const BYTE* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24);
 }
 
-// Imported once per process: the keys never change.
+// CryptoAPI's AES provider verifies RSA PKCS#1 v1.5 over SHA-256 on every
+// system from Windows XP SP3 on (CNG starts with Vista), so one verifier
+// serves them all. The keys are imported once per process: they never change.
 class VerificationKeySet {
  public:
-  VerificationKeySet() : cng_(LoadCng()) {
-    if (!cng_.complete) return;
-    if (cng_.OpenAlgorithmProvider(&rsa_, BCRYPT_RSA_ALGORITHM, nullptr, 0) != 0) {
-      rsa_ = nullptr;
+  VerificationKeySet() {
+    if (!::CryptAcquireContextW(&provider_, nullptr, nullptr, PROV_RSA_AES,
+                                CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
+      provider_ = 0;
       return;
-    }
-    if (cng_.OpenAlgorithmProvider(&sha256_, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0) {
-      sha256_ = nullptr;
     }
     for (DWORD i = 0; i < kVerificationKeyCount; ++i) keys_[i] = Import(kKeys[i]);
   }
-  ~VerificationKeySet() {
-    for (BCRYPT_KEY_HANDLE key : keys_) {
-      if (key) cng_.DestroyKey(key);
-    }
-    if (sha256_) cng_.CloseAlgorithmProvider(sha256_, 0);
-    if (rsa_) cng_.CloseAlgorithmProvider(rsa_, 0);
-  }
 
-  const CngCalls& cng() const { return cng_; }
-  BCRYPT_ALG_HANDLE sha256() const { return sha256_; }
+  HCRYPTPROV provider() const { return provider_; }
 
-  BCRYPT_KEY_HANDLE KeyFor(DWORD keyId) const {
+  HCRYPTKEY KeyFor(DWORD keyId) const {
     for (DWORD i = 0; i < kVerificationKeyCount; ++i) {
       if (keys_[i] && ReadDword(kKeys[i] + 4) == keyId) return keys_[i];
     }
-    return nullptr;
+    return 0;
   }
 
  private:
-  // Record -> BCRYPT_RSAPUBLIC_BLOB (header, big-endian exponent, modulus).
-  BCRYPT_KEY_HANDLE Import(const BYTE* record) {
+  // Record -> PUBLICKEYBLOB (header, RSAPUBKEY, little-endian modulus).
+  HCRYPTKEY Import(const BYTE* record) {
     DWORD exponent = ReadDword(record);
-    if (exponent == 0) return nullptr;  // an empty slot
-    BYTE exponentBytes[4];
-    DWORD exponentLength = 0;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-      BYTE b = static_cast<BYTE>(exponent >> shift);
-      if (b || exponentLength) exponentBytes[exponentLength++] = b;
-    }
-    BYTE blob[sizeof(BCRYPT_RSAKEY_BLOB) + 4 + kModulusBytes];
-    BCRYPT_RSAKEY_BLOB header = {};
-    header.Magic = BCRYPT_RSAPUBLIC_MAGIC;
-    header.BitLength = kModulusBytes * 8;
-    header.cbPublicExp = exponentLength;
-    header.cbModulus = kModulusBytes;
+    if (exponent == 0) return 0;  // an empty slot
+    BYTE blob[sizeof(BLOBHEADER) + sizeof(RSAPUBKEY) + kModulusBytes];
+    BLOBHEADER header = {PUBLICKEYBLOB, CUR_BLOB_VERSION, 0, CALG_RSA_SIGN};
+    RSAPUBKEY rsa = {0x31415352 /* "RSA1" */, kModulusBytes * 8, exponent};
     memcpy(blob, &header, sizeof(header));
-    memcpy(blob + sizeof(header), exponentBytes, exponentLength);
-    memcpy(blob + sizeof(header) + exponentLength, record + 8, kModulusBytes);
-    BCRYPT_KEY_HANDLE key = nullptr;
-    if (cng_.ImportKeyPair(rsa_, nullptr, BCRYPT_RSAPUBLIC_BLOB, &key, blob,
-                            sizeof(header) + exponentLength + kModulusBytes, 0) != 0) {
-      return nullptr;
-    }
+    memcpy(blob + sizeof(header), &rsa, sizeof(rsa));
+    BYTE* modulus = blob + sizeof(header) + sizeof(rsa);
+    for (DWORD i = 0; i < kModulusBytes; ++i) modulus[i] = record[8 + kModulusBytes - 1 - i];
+    HCRYPTKEY key = 0;
+    if (!::CryptImportKey(provider_, blob, sizeof(blob), 0, 0, &key)) return 0;
     return key;
   }
 
-  CngCalls cng_;
-  BCRYPT_ALG_HANDLE rsa_ = nullptr;
-  BCRYPT_ALG_HANDLE sha256_ = nullptr;
-  BCRYPT_KEY_HANDLE keys_[kVerificationKeyCount] = {};
+  HCRYPTPROV provider_ = 0;
+  HCRYPTKEY keys_[kVerificationKeyCount] = {};
 };
 
 const VerificationKeySet& Keys() {
@@ -155,14 +88,12 @@ bool ReadAt(HANDLE file, ULONGLONG offset, void* buffer, DWORD length) {
   return ::ReadFile(file, buffer, length, &got, nullptr) && got == length;
 }
 
-// SHA-256 of the first length bytes of the file followed by the trailer.
-bool HashSignedBytes(HANDLE file, DWORD length, const SignatureTrailer& trailer, BYTE* work,
-                     BYTE (&digest)[32]) {
-  const CngCalls& cng = Keys().cng();
-  BCRYPT_HASH_HANDLE hash = nullptr;
-  if (!Keys().sha256() || cng.CreateHash(Keys().sha256(), &hash, nullptr, 0, nullptr, 0, 0) != 0) {
-    return false;
-  }
+// A SHA-256 hash of the first length bytes of the file followed by the
+// trailer; 0 when the file cannot be read. The caller destroys it.
+HCRYPTHASH HashSignedBytes(HANDLE file, DWORD length, const SignatureTrailer& trailer,
+                           BYTE* work) {
+  HCRYPTHASH hash = 0;
+  if (!::CryptCreateHash(Keys().provider(), CALG_SHA_256, 0, 0, &hash)) return 0;
   LARGE_INTEGER start = {};
   bool ok = ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) != FALSE;
   DWORD done = 0;
@@ -171,15 +102,15 @@ bool HashSignedBytes(HANDLE file, DWORD length, const SignatureTrailer& trailer,
                                                            : kSignatureWorkBufferSize;
     DWORD got = 0;
     ok = ::ReadFile(file, work, chunk, &got, nullptr) && got == chunk &&
-         cng.HashData(hash, work, chunk, 0) == 0;
+         ::CryptHashData(hash, work, chunk, 0);
     done += chunk;
   }
-  ok = ok &&
-       cng.HashData(hash, reinterpret_cast<PUCHAR>(const_cast<SignatureTrailer*>(&trailer)),
-                      sizeof(trailer), 0) == 0 &&
-       cng.FinishHash(hash, digest, sizeof(digest), 0) == 0;
-  cng.DestroyHash(hash);
-  return ok;
+  ok = ok && ::CryptHashData(hash, reinterpret_cast<const BYTE*>(&trailer), sizeof(trailer), 0);
+  if (!ok) {
+    ::CryptDestroyHash(hash);
+    return 0;
+  }
+  return hash;
 }
 
 }  // namespace
@@ -208,23 +139,24 @@ BOOL CheckEmbeddedSignature(HANDLE file, BYTE* work, SignatureCheckRecord* recor
       size.QuadPart < static_cast<LONGLONG>(sizeof(trailer) + kModulusBytes)) {
     return TRUE;
   }
-  BCRYPT_KEY_HANDLE key = Keys().KeyFor(trailer.keyId);
-  if (!key) return Keys().sha256() ? TRUE : FALSE;
+  HCRYPTKEY key = Keys().KeyFor(trailer.keyId);
+  if (!key) return Keys().provider() ? TRUE : FALSE;
 
   DWORD signedLength = static_cast<DWORD>(size.QuadPart) - sizeof(trailer) - kModulusBytes;
   record->signedLength = signedLength;
   BYTE signature[kModulusBytes];
-  BYTE digest[32];
-  if (!ReadAt(file, signedLength, signature, kModulusBytes) ||
-      !HashSignedBytes(file, signedLength, trailer, work, digest)) {
-    return FALSE;
-  }
-  BCRYPT_PKCS1_PADDING_INFO padding = {BCRYPT_SHA256_ALGORITHM};
-  if (Keys().cng().VerifySignature(key, &padding, digest, sizeof(digest), signature, kModulusBytes,
-                            BCRYPT_PAD_PKCS1) == 0) {
+  if (!ReadAt(file, signedLength, signature, kModulusBytes)) return FALSE;
+  HCRYPTHASH hash = HashSignedBytes(file, signedLength, trailer, work);
+  if (!hash) return FALSE;
+  // The file holds the signature big-endian, as PKCS#1 writes it;
+  // CryptoAPI takes it little-endian.
+  BYTE reversed[kModulusBytes];
+  for (DWORD i = 0; i < kModulusBytes; ++i) reversed[i] = signature[kModulusBytes - 1 - i];
+  if (::CryptVerifySignatureW(hash, reversed, kModulusBytes, key, nullptr, 0)) {
     record->status = kSignatureValid;
     record->level = static_cast<LONG>(trailer.level);
   }
+  ::CryptDestroyHash(hash);
   return TRUE;
 }
 

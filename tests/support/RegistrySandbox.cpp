@@ -20,6 +20,11 @@ RegistrySandbox::RegistrySandbox() {
   machine_ = CreateKey(base_ + L"\\HKLM");
   user_ = CreateKey(base_ + L"\\HKCU");
   classes_ = CreateKey(base_ + L"\\HKCR");
+  // The machine's cryptography settings come along: CryptoAPI finds its
+  // providers there, and the signature check must work inside the sandbox.
+  HKEY crypto = CreateKey(base_ + L"\\HKLM\\SOFTWARE\\Microsoft\\Cryptography");
+  ::SHCopyKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography", crypto, 0);
+  if (crypto) ::RegCloseKey(crypto);
   ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_);
   ::RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_);
   ::RegOverridePredefKey(HKEY_CURRENT_USER, user_);
