@@ -85,8 +85,20 @@ TEST_F(RegistryRecordsTest, UninstallEntryHoldsExactlyTheElevenTextValues) {
                              L"Kelvo安全云盘同步版"));
   ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE,
                              (std::wstring(product::kUninstallKey) + L"\\Sub").c_str(), L"x", L"y"));
+  HKEY held = nullptr;
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, product::kUninstallKey, 0, KEY_READ, &held),
+            ERROR_SUCCESS);
 
   context_.WriteRegistryRecords();
+
+  // Rewritten in place, never deleted (a process ending in between would
+  // leave no entry): a handle opened before still reads the new values.
+  wchar_t version[32] = {};
+  DWORD size = sizeof(version);
+  EXPECT_EQ(::RegQueryValueExW(held, L"DisplayVersion", nullptr, nullptr,
+                               reinterpret_cast<BYTE*>(version), &size),
+            ERROR_SUCCESS);
+  ::RegCloseKey(held);
 
   const std::wstring dir = context_.installDir;
   std::vector<NamedValue> expected = {
