@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr DWORD kWorkerStopTimeoutMs = 30000;
+
 void StartGdiplusOnce() {
   static ULONG_PTR token = 0;
   if (token) return;
@@ -62,6 +64,10 @@ int CInstallApp::Run() {
   StartUI();
   int exitCode = loop.Run();
   WindowFramework::RemoveMessageLoop();
+  // Nothing may be freed under a running worker: it gets a bounded time to
+  // finish its command, and one still running then ends with the process
+  // here, before any destructor runs.
+  if (!worker.Stop(kWorkerStopTimeoutMs)) ::ExitProcess(static_cast<UINT>(exitCode));
   return exitCode;
 }
 

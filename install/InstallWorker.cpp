@@ -49,6 +49,15 @@ BOOL InstallWorker::Post(UINT command, WPARAM wParam) {
   return ::PostThreadMessageW(threadId_, command, wParam, 0);
 }
 
+BOOL InstallWorker::Stop(DWORD timeoutMs) {
+  if (!thread_) return TRUE;
+  if (::WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0) return TRUE;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    if (Post(kCmdQuit, 0)) break;
+  }
+  return ::WaitForSingleObject(thread_, timeoutMs) == WAIT_OBJECT_0;
+}
+
 unsigned __stdcall InstallWorker::ThreadMain(void* argument) {
   auto* worker = static_cast<InstallWorker*>(argument);
   if (!worker) return 0;

@@ -340,11 +340,10 @@ void CMainDlg::OnClose() {
   if (cleanupOnClose_) {
     // A pre-extraction may still be running: let the worker finish it and
     // quit before its folder and library go.
-    stopWorker();
-    if (worker.thread()) ::WaitForSingleObject(worker.thread(), 15000);
+    BOOL stopped = worker.Stop(15000);
     const std::wstring& folder = app.context.defaultInstallDir;
     if (!folder.empty() && ::PathIsDirectoryW(folder.c_str())) DeleteDirectoryTree(folder.c_str());
-    if (!workerRunning()) worker.archiveLibrary().ReleaseArchiveLibrary();
+    if (stopped) worker.archiveLibrary().ReleaseArchiveLibrary();
   }
   stopWorker();
   ::DestroyWindow(hwnd_);

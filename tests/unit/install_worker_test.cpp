@@ -76,6 +76,18 @@ TEST_F(InstallWorkerTest, ExtractLeavesThePayloadByteIdenticalAndReports5132) {
   }
 }
 
+// The installer's exit waits on this: a worker told to stop finishes the
+// command it runs before its thread ends, so nothing is freed under it.
+TEST_F(InstallWorkerTest, StopLetsTheRunningExtractionFinishFirst) {
+  InstallerModule installer;
+  ASSERT_TRUE(installer.get());
+  Start(installer.get());
+  ASSERT_TRUE(worker_.Post(kCmdExtract, 0));
+  ASSERT_TRUE(worker_.Stop(120000));
+  EXPECT_EQ(Messages(observer_.events()).back(), static_cast<UINT>(kMsgExtractDone));
+  EXPECT_TRUE(worker_.Stop(0)) << "an ended worker counts as stopped";
+}
+
 TEST_F(InstallWorkerTest, ScheduleReportsEveryStepInOrderAndCleansTheTemporaryFolder) {
   // The schedule registers the payload's shell DLLs at 30 %.
   ShellDllRegistrationTurn registrationTurn;
