@@ -8,6 +8,7 @@
 #include "app/ProductNames.h"
 #include "app/SetupContext.h"
 #include "app/VersionCompare.h"
+#include "install/ProductFolder.h"
 #include "install/RegistryNames.h"
 #include "unpack/FileTrust.h"
 #include "util/FileVersion.h"
@@ -54,15 +55,17 @@ std::wstring DefaultBaseFolder() {
   return base;
 }
 
-// A silent install's "/D=" folder, when it exists (and is no drive root) or
-// can be created. A file of that name is no folder to install into.
+bool IsDriveRoot(const std::wstring& folder) {
+  wchar_t root[262] = {};
+  wcsncpy(root, folder.c_str(), 259);
+  ::PathAddBackslashW(root);
+  return ::PathIsRootW(root) != FALSE;
+}
+
+// A silent install's "/D=" folder, when it exists or can be created. A file
+// of that name is no folder to install into.
 bool UsableOverrideFolder(const std::wstring& folder) {
-  if (::PathIsDirectoryW(folder.c_str())) {
-    wchar_t root[262] = {};
-    wcsncpy(root, folder.c_str(), 259);
-    ::PathAddBackslashW(root);
-    return !::PathIsRootW(root);
-  }
+  if (::PathIsDirectoryW(folder.c_str())) return true;
   if (FileExists(folder)) return false;
   return ::SHCreateDirectory(nullptr, folder.c_str()) == ERROR_SUCCESS;
 }
@@ -97,9 +100,12 @@ void SetupContext::LocatePreviousInstall(INT32* mode, std::wstring* folder,
     chosen = DefaultBaseFolder() + L"\\" + registry_names::kDefaultFolderName;
     if (!GreenMode && !(FileExists(MainExeIn(chosen)) && recognise(MainExeIn(chosen)))) {
       const CInstallApp& app = App();
-      if (app.silent && !app.installDirOverride.empty() &&
-          UsableOverrideFolder(app.installDirOverride)) {
-        chosen = app.installDirOverride;
+      if (app.silent && !app.installDirOverride.empty() && !IsDriveRoot(app.installDirOverride)) {
+        // Named for the product already here, as the install click names it:
+        // the payload is pre-extracted where it stays, and never into a
+        // folder of the user's that a move elsewhere would have to clear.
+        std::wstring target = NormalizeProductFolder(app.installDirOverride);
+        if (UsableOverrideFolder(target)) chosen = target;
       }
     }
   }

@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "install/ProductFolder.h"
 #include "ui/FolderCheck.h"
 
 namespace {

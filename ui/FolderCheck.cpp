@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr wchar_t kProductFolder[] = L"Kelvopeltbox";
 constexpr size_t kMaxFolderLength = 180;
 
 std::wstring Bounded(const std::wstring& text, size_t units) {
@@ -19,19 +18,6 @@ std::wstring Bounded(const std::wstring& text, size_t units) {
 }
 
 }  // namespace
-
-std::wstring NormalizeProductFolder(const std::wstring& folder) {
-  wchar_t path[MAX_PATH + 32] = {};
-  wcsncpy(path, Bounded(folder, MAX_PATH - 1).c_str(), MAX_PATH - 1);
-  ::PathRemoveBackslashW(path);
-  std::wstring result = path;
-  if (::PathIsRootW(path)) return result + kProductFolder;
-  wchar_t last[MAX_PATH + 32] = {};
-  wcsncpy(last, path, MAX_PATH - 1);
-  ::PathStripPathW(last);
-  if (::StrCmpW(last, kProductFolder) == 0) return result;
-  return result + L"\\" + kProductFolder;
-}
 
 int RequiredSpaceMb() { return _wtoi(ResourceString(IDS_REQUIRED_SPACE_MB).c_str()); }
 

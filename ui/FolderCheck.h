@@ -19,9 +19,6 @@ struct FolderCheck {
   std::wstring message;
 };
 
-// The folder every installation lands in: a root gets "Kelvopeltbox"
-// appended, any other folder "\Kelvopeltbox" unless it is already named so.
-std::wstring NormalizeProductFolder(const std::wstring& folder);
 
 // The space an installation needs, in MB (string 151 read as an integer).
 int RequiredSpaceMb();

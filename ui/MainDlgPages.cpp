@@ -6,6 +6,7 @@
 #include "app/ElevationFlags.h"
 #include "app/InstallApp.h"
 #include "app/ProductNames.h"
+#include "install/ProductFolder.h"
 #include "install/StopProduct.h"
 #include "res/resource.h"
 #include "ui/DisplayScale.h"

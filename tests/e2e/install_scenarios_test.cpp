@@ -2,17 +2,21 @@
 // case gets a fresh Wine prefix): what is on the machine afterwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/ProductNames.h"
 #include "install/NamespaceFolder.h"
 #include "install/RegistryNames.h"
 #include "support/InstalledMachine.h"
+#include "support/InstallerResources.h"
 #include "support/InstallerWindows.h"
 #include "support/ProductCopies.h"
 #include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"
 #include "util/FileVersion.h"
+#include "util/FolderOps.h"
 
 namespace {
 
@@ -82,6 +86,24 @@ TEST(SilentInstall, FolderWithSpacesAndChineseCharactersGetsTheProductFolderName
   EXPECT_EQ(UninstallValue(L"InstallLocation"), folder);
   EXPECT_FALSE(FileExists(DefaultInstallFolder()));
   EXPECT_TRUE(ReadLaunchLog().empty()) << "/silentrun=0 starts nothing";
+}
+
+// A deployment tool's "/D=" names a folder of the user's: the product gets a
+// folder of its own in it, and everything that was there stays as it was.
+TEST(SilentInstall, ExistingFolderGivenWithDKeepsEverythingItHeld) {
+  const std::wstring given = L"C:\\My Apps";
+  ASSERT_TRUE(CreateFolderTree((given + L"\\config").c_str()));  // a folder name the payload has
+  ASSERT_TRUE(WriteFileBytes(given + L"\\config\\settings.ini", "[mine]"));
+  ASSERT_TRUE(WriteFileBytes(given + L"\\notes.txt", "mine"));
+  std::vector<TreeEntry> before = ReadTree(given);
+  InstallerRun::Outcome outcome = RunInstallerToEnd(L"/S /silentrun=0 /D=\"" + given + L"\"");
+  EXPECT_EQ(outcome.exitCode, 0u);
+  EXPECT_TRUE(HoldsThePayload(given + L"\\Kelvopeltbox"));
+  std::vector<TreeEntry> after = ReadTree(given);
+  for (const TreeEntry& entry : before) {
+    EXPECT_NE(std::find(after.begin(), after.end(), entry), after.end())
+        << "lost or changed: " << ToUtf8(entry.path);
+  }
 }
 
 TEST(SilentInstall, FolderOnAnotherDriveIsFilledAcrossDrives) {

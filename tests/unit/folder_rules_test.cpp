@@ -7,6 +7,7 @@
 #include "app/InstallApp.h"
 #include "support/InstallerResources.h"
 #include "support/TestFiles.h"
+#include "install/ProductFolder.h"
 #include "ui/FolderCheck.h"
 #include "util/SystemSeam.h"
 

@@ -160,19 +160,17 @@ TEST_F(InstallModeTest, GreenModeIgnoresTheInstalledCopyAndInstallsPerUser) {
   EXPECT_FALSE(context.introSnapshotTaken);
 }
 
-TEST_F(InstallModeTest, SilentInstallFolderOverrideIsTakenForAFreshInstall) {
+// The product's own folder inside the one given, made at once: the
+// pre-extraction then goes where the install stays.
+TEST_F(InstallModeTest, SilentInstallFolderOverrideGetsTheProductFolderForAFreshInstall) {
   App().silent = TRUE;
   App().installDirOverride = dir_.Join(L"Chosen\\Deeper");
   SetupContext context = Located();
   EXPECT_EQ(context.installMode, kFreshInstall);
-  EXPECT_EQ(context.installDir, dir_.Join(L"Chosen\\Deeper"));
-  EXPECT_TRUE(IsFolder(dir_.Join(L"Chosen\\Deeper")));
-}
-
-TEST_F(InstallModeTest, SilentOverrideNamingAnExistingFolderIsTaken) {
-  App().silent = TRUE;
-  App().installDirOverride = dir_.path();
-  EXPECT_EQ(Located().installDir, dir_.path());
+  EXPECT_EQ(context.installDir, dir_.Join(L"Chosen\\Deeper\\Kelvopeltbox"));
+  EXPECT_TRUE(IsFolder(dir_.Join(L"Chosen\\Deeper\\Kelvopeltbox")));
+  App().installDirOverride = dir_.Join(L"Chosen\\Deeper\\Kelvopeltbox\\");
+  EXPECT_EQ(Located().installDir, dir_.Join(L"Chosen\\Deeper\\Kelvopeltbox"));
 }
 
 TEST_F(InstallModeTest, SilentOverrideNamingADriveRootKeepsTheDefault) {
