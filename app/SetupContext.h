@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // The install state every stage shares: where the product goes, what is
 // installed already, the user's choices and the step flags. The UI thread
@@ -16,7 +17,10 @@ class SetupContext {
   void LocatePreviousInstall(INT32* mode, std::wstring* folder, std::wstring* defaultFolder);
 
   // Registration steps, run by the install worker.
-  void PrepareShellExtensionUpdate();
+  // Before extraction; returns the DLLs it had to move aside to "<name>.bak".
+  std::vector<std::wstring> PrepareShellExtensionUpdate();
+  // After a failed extraction: those DLLs go back where nothing new came.
+  void PutBackShellExtensions(const std::vector<std::wstring>& movedAside);
   BOOL RegisterShellExtensions();
   void RequestProductRegistration();
   // Shortcuts, then the uninstall entry, then App Paths.

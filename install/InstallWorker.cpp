@@ -4,6 +4,7 @@
 #include <process.h>
 
 #include <string>
+#include <vector>
 
 #include "app/ElevationFlags.h"
 #include "app/SetupContext.h"
@@ -96,8 +97,10 @@ void InstallWorker::Extract() {
     archiveLibrary_.LoadArchiveLibrary(resources_, L"IDR_7Z_CAB_DLL", L"DLL");
   }
   if (archiveLibrary_.loaded()) {
-    context_->PrepareShellExtensionUpdate();
+    std::vector<std::wstring> movedAside = context_->PrepareShellExtensionUpdate();
     result = archiveLibrary_.ExtractMainArchive(resources_, L"ID_KELVOZIP_MAIN", L"BINARY", folder);
+    // The product must stay whole: its shell DLLs come back from ".bak".
+    if (!result) context_->PutBackShellExtensions(movedAside);
   }
   if (IInstallCallback* observer = this->observer()) observer->OnExtractDone(result);
 }

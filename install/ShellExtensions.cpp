@@ -67,16 +67,18 @@ std::wstring MinimumToolbarVersion() {
   return kMinimumToolbarVersionFallback;
 }
 
-std::wstring RetireFile(const SetupContext& context, const wchar_t* fileName) {
+std::wstring RetireFile(const SetupContext& context, const wchar_t* fileName, bool* movedAside) {
   std::wstring full = InstallPath(context, fileName);
   wchar_t bak[260] = {};
   _snwprintf(bak, 259, L"%s.bak", full.c_str());
   ::DeleteFileW(bak);
+  bool moved = false;
   if (Exists(full) && !::DeleteFileW(full.c_str())) {
     DWORD attributes = ::GetFileAttributesW(full.c_str());
     ::SetFileAttributesW(full.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    ::MoveFileExW(full.c_str(), bak, MOVEFILE_REPLACE_EXISTING);
+    moved = ::MoveFileExW(full.c_str(), bak, MOVEFILE_REPLACE_EXISTING) != FALSE;
   }
+  if (movedAside) *movedAside = moved;
   return full;
 }
 
@@ -105,7 +107,7 @@ BOOL RegisterDll(const SetupContext& context, const wchar_t* fileName) {
 
 // Before extraction: notes whether the installed toolbar is too old for the
 // new extension and frees the DLL names the shell may still hold loaded.
-void SetupContext::PrepareShellExtensionUpdate() {
+std::vector<std::wstring> SetupContext::PrepareShellExtensionUpdate() {
   shellExtOutdated = FALSE;
   if (!App().silent) {
     std::wstring bar = InstallPath(*this, shell_ext::kBar);
@@ -114,9 +116,12 @@ void SetupContext::PrepareShellExtensionUpdate() {
       shellExtOutdated = CompareVersions(installed.c_str(), MinimumToolbarVersion().c_str()) < 0;
     }
   }
+  std::vector<std::wstring> movedAside;
   for (const wchar_t* name :
        {shell_ext::kShellExt64, shell_ext::kShellExt, shell_ext::kBar64, shell_ext::kBar}) {
-    RetireFile(*this, name);
+    bool moved = false;
+    std::wstring full = RetireFile(*this, name, &moved);
+    if (moved) movedAside.push_back(full);
   }
   // Only the shell extension matters to the shell restart; the toolbar is
   // loaded by browsers, not by the shell.
@@ -126,6 +131,15 @@ void SetupContext::PrepareShellExtensionUpdate() {
     leftOver = leftOver || Exists(full) || Exists(full + L".bak");
   }
   shellExtCleared = !leftOver;
+  return movedAside;
+}
+
+// Only this run's own ".bak" copies, and never over a DLL the extraction
+// already brought: the move does not replace.
+void SetupContext::PutBackShellExtensions(const std::vector<std::wstring>& movedAside) {
+  for (const std::wstring& full : movedAside) {
+    ::MoveFileExW((full + L".bak").c_str(), full.c_str(), 0);
+  }
 }
 
 BOOL SetupContext::RegisterShellExtensions() {

@@ -15,8 +15,9 @@ inline constexpr wchar_t kBar64[] = L"KelvoCloudEnterpriseBar64.dll";
 
 // Frees a file name of the install folder for the file extraction brings:
 // deletes it, or, when it cannot be deleted (loaded by the shell), moves it
-// to "<name>.bak". Returns the full path.
-std::wstring RetireFile(const SetupContext& context, const wchar_t* fileName);
+// to "<name>.bak" (and then sets *movedAside). Returns the full path.
+std::wstring RetireFile(const SetupContext& context, const wchar_t* fileName,
+                        bool* movedAside = nullptr);
 
 // "<system folder>\regsvr32.exe /s ", built once; empty while the system
 // folder cannot be read. A DLL's quoted path follows it.

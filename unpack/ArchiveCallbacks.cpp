@@ -227,8 +227,7 @@ STDMETHODIMP CArchiveExtractCallback::PrepareOperation(Int32 askExtractMode) noe
   return S_OK;
 }
 
-STDMETHODIMP CArchiveExtractCallback::SetOperationResult(Int32) noexcept {
-  // The item's own result is not consulted: a damaged item still reaches the sink.
+STDMETHODIMP CArchiveExtractCallback::SetOperationResult(Int32 operationResult) noexcept {
   // Only a file item gets an output stream, and GetStream created its file afresh.
   const bool freshFile = outputStream_ != nullptr;
   if (outputStream_) {
@@ -236,6 +235,12 @@ STDMETHODIMP CArchiveExtractCallback::SetOperationResult(Int32) noexcept {
     if (closed != S_OK) return closed;
   }
   ReleaseOutputStream();
+  // A damaged item never reaches the sink, so it can never be moved over an
+  // installed file; the whole extraction fails with it.
+  if (operationResult != NArchive::NExtract::NOperationResult::kOK) {
+    damaged_ = true;
+    return E_ABORT;
+  }
   if (extractMode_ && attributesDefined_ && !(freshFile && FreshFileHasAttributes(attributes_))) {
     ::SetFileAttributesW(diskPath_.c_str(), attributes_);
   }

@@ -27,10 +27,13 @@ class CArchiveOpenCallback : public IArchiveOpenCallback, public ICryptoGetTextP
 };
 
 // Extract callback: writes every item under the output folder and tells the
-// sink when each one starts and is done.
+// sink when each one starts and is done. An item that fails its check stops
+// the extraction and is not passed on.
 class CArchiveExtractCallback : public IArchiveExtractCallback, public ICryptoGetTextPassword {
  public:
   void Init(IInArchive* archive, const wchar_t* outputFolder, IExtractCallback* sink);
+  // Some item came out damaged (bad checksum, bad data, cut short).
+  bool damaged() const { return damaged_; }
 
   STDMETHOD(QueryInterface)(REFIID iid, void** out) noexcept override;
   STDMETHOD_(ULONG, AddRef)() noexcept override;
@@ -64,4 +67,5 @@ class CArchiveExtractCallback : public IArchiveExtractCallback, public ICryptoGe
   std::wstring password_;
   IExtractCallback* sink_ = nullptr;
   UInt32 index_ = 0;
+  bool damaged_ = false;
 };

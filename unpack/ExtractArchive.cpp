@@ -58,11 +58,13 @@ int ExtractArchive(const wchar_t* archivePath, const wchar_t* outputFolder, IExt
 
   if (sink) sink->OnStart(archivePath, outputFolder);
   HRESULT result = archive->Extract(nullptr, 0xFFFFFFFF, 0, extractCallback);
-  if (sink) sink->OnFinish(result == S_OK);
+  // The library may carry on past a damaged item and still report success.
+  const bool succeeded = result == S_OK && !extractCallback->damaged();
+  if (sink) sink->OnFinish(succeeded);
 
   extractCallback->Release();
   openCallback->Release();
   stream->Release();
   archive->Release();
-  return result == S_OK ? 0 : -1;
+  return succeeded ? 0 : -1;
 }

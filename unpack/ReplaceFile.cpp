@@ -6,9 +6,9 @@
 
 namespace {
 
-// A target that can neither be moved to ".bak" nor deleted is retried under
-// numbered ".bak<n>" names, kRetryPauseMs apart, in case whoever holds it lets
-// go. Ten tries is about two seconds; after that the final move is attempted
+// A target that cannot be moved to ".bak" is retried under numbered
+// ".bak<n>" names, kRetryPauseMs apart, in case whoever holds it lets go.
+// Ten tries is about two seconds; after that the final move is attempted
 // anyway, so a file held for good cannot stall the install.
 constexpr int kNumberedBackupAttempts = 10;
 constexpr DWORD kRetryPauseMs = 200;
@@ -22,41 +22,54 @@ std::wstring NumberedBackup(const wchar_t* target, int number) {
   return name;
 }
 
-void MoveTargetAside(const wchar_t* target, const std::wstring& backup) {
+// Returns the name the target now lives under, or empty when it could not
+// be moved (it is then still at its own name).
+std::wstring MoveTargetAside(const wchar_t* target, const std::wstring& backup) {
   DWORD attributes = ::GetFileAttributesW(target);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
     ::SetFileAttributesW(target, attributes & ~FILE_ATTRIBUTE_READONLY);
   }
-  if (::MoveFileExW(target, backup.c_str(), MOVEFILE_REPLACE_EXISTING)) return;
-  // ".bak" is taken, typically by an earlier run's leftover that is still held.
-  // A target that can simply be deleted needs no backup; one that cannot goes
-  // to a numbered name instead.
-  ::DeleteFileW(target);
-  int number = 1;
-  ::MoveFileExW(target, NumberedBackup(target, number).c_str(), MOVEFILE_REPLACE_EXISTING);
-  while (Exists(target) && number < kNumberedBackupAttempts) {
-    ::Sleep(kRetryPauseMs);
-    ::DeleteFileW(target);
-    ++number;
-    ::MoveFileExW(target, NumberedBackup(target, number).c_str(), MOVEFILE_REPLACE_EXISTING);
+  if (::MoveFileExW(target, backup.c_str(), MOVEFILE_REPLACE_EXISTING)) return backup;
+  // ".bak" is taken, typically by an earlier run's leftover that is still
+  // held. The target goes to a numbered name rather than being deleted, so
+  // it can still come back if the new file does not arrive.
+  for (int number = 1; number <= kNumberedBackupAttempts; ++number) {
+    if (number > 1) ::Sleep(kRetryPauseMs);
+    std::wstring numbered = NumberedBackup(target, number);
+    if (::MoveFileExW(target, numbered.c_str(), MOVEFILE_REPLACE_EXISTING)) return numbered;
   }
+  return std::wstring();
 }
 
 }  // namespace
 
 bool ReplaceFileWithBackup(const wchar_t* source, const wchar_t* target, DWORD moveFlags) {
-  std::wstring backup = std::wstring(target) + L".bak";
-  bool targetExisted = Exists(target);
-  if (targetExisted) MoveTargetAside(target, backup);
+  const std::wstring backup = std::wstring(target) + L".bak";
+  std::wstring movedTo;
+  if (Exists(target)) movedTo = MoveTargetAside(target, backup);
 
   BOOL moved = ::MoveFileExW(source, target, moveFlags);
-  // The new file did not arrive: put the old one back (only the plain ".bak").
-  if ((!moved || !Exists(target)) && targetExisted) {
-    ::MoveFileExW(backup.c_str(), target, MOVEFILE_REPLACE_EXISTING);
+  // A move the caller delays until restart leaves the target empty for now.
+  const bool delayed = (moveFlags & MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+  const bool arrived = moved && (delayed || Exists(target));
+  // The new file is not in place now: put back what this call moved aside,
+  // from the name it really went to. Without REPLACE_EXISTING, so whatever
+  // stands at the target is never overwritten.
+  if (!movedTo.empty() && !Exists(target)) {
+    ::MoveFileExW(movedTo.c_str(), target, 0);
   }
 
-  if (Exists(backup.c_str()) && !::DeleteFileW(backup.c_str())) {
-    ::MoveFileExW(backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  if (movedTo != backup && Exists(movedTo.c_str()) && Exists(target)) {
+    // A numbered backup of a file nobody holds is dropped; a held one stays
+    // for whoever holds it.
+    ::DeleteFileW(movedTo.c_str());
   }
-  return true;
+  // The plain ".bak" is ours, from this call or an earlier run; it goes once
+  // it is not the only copy left of the old file.
+  if (Exists(backup.c_str()) && (movedTo != backup || Exists(target))) {
+    if (!::DeleteFileW(backup.c_str())) {
+      ::MoveFileExW(backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+  }
+  return arrived;
 }

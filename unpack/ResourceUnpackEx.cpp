@@ -9,7 +9,7 @@ bool CResourceUnpackEx::Unpack(const std::wstring& targetFolder, bool archive) {
   bool ok;
   if (archive) {
     sink_.Prepare(staging, targetFolder);
-    ok = ExtractArchive(file.c_str(), staging.c_str(), &sink_) >= 0;
+    ok = ExtractArchive(file.c_str(), staging.c_str(), &sink_) >= 0 && sink_.placed();
   } else {
     // A cabinet goes straight into the target; the staging folder stays empty.
     ok = ExtractCabinet(file.c_str(), targetFolder.c_str());

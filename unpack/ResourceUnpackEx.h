@@ -7,7 +7,8 @@
 #include "unpack/UnzipCallback.h"
 
 // Unpacks a resource into a given folder. An archive goes through a staging
-// folder and each item is moved into place as soon as it is written.
+// folder, and its items are moved into place only once all of them came out
+// intact.
 class CResourceUnpackEx : public CResourceUnpack {
  public:
   bool Unpack(const std::wstring& targetFolder, bool archive);

@@ -20,31 +20,48 @@ void CUnzipCallback::Prepare(const std::wstring& stagingFolder, const std::wstri
   targetFolder_ = WithBackslash(targetFolder);
   moveFlags_ = MOVEFILE_REPLACE_EXISTING;
   if (towlower(stagingFolder_[0]) != towlower(targetFolder_[0])) moveFlags_ |= MOVEFILE_COPY_ALLOWED;
+  staged_.clear();
+  placed_ = false;
 }
 
 int CUnzipCallback::OnStart(const wchar_t*, const wchar_t*) { return 0; }
 
 int CUnzipCallback::OnItemStart(UINT32, UINT32, const wchar_t*, bool) { return 0; }
 
+// Only noted: an item later in the archive may still turn out damaged, and
+// then none of them may touch the installed files.
 int CUnzipCallback::OnItemDone(UINT32, UINT32, const wchar_t* relativePath, bool isDirectory) {
-  std::wstring source = stagingFolder_ + relativePath;
-  if (!::PathFileExistsW(source.c_str())) return 0;
-  std::wstring destination = targetFolder_ + relativePath;
-  if (isDirectory) {
-    // Created the plain way, like the install folder itself: the shell's
-    // variant announces each new folder to the shell, at the price of a
-    // parse of the whole path, for folders no window can be showing yet.
-    if (!StrStrIW(relativePath, L"..")) {
-      CreateFolderTree(destination.c_str());
-    }
-    return 0;
-  }
-  CreateDirectoryPath(destination.c_str());
-  ReplaceFileWithBackup(source.c_str(), destination.c_str(), moveFlags_);
+  staged_.push_back(Item{relativePath, isDirectory});
   return 0;
 }
 
-int CUnzipCallback::OnFinish(bool) {
+bool CUnzipCallback::PlaceItem(const Item& item) {
+  std::wstring source = stagingFolder_ + item.relativePath;
+  if (!::PathFileExistsW(source.c_str())) return true;
+  std::wstring destination = targetFolder_ + item.relativePath;
+  if (item.isDirectory) {
+    // Created the plain way, like the install folder itself: the shell's
+    // variant announces each new folder to the shell, at the price of a
+    // parse of the whole path, for folders no window can be showing yet.
+    if (!StrStrIW(item.relativePath.c_str(), L"..")) {
+      CreateFolderTree(destination.c_str());
+    }
+    return true;
+  }
+  CreateDirectoryPath(destination.c_str());
+  if (ReplaceFileWithBackup(source.c_str(), destination.c_str(), moveFlags_)) return true;
+  // The earlier copy kept its place: the product still has that file.
+  return ::PathFileExistsW(destination.c_str()) != FALSE;
+}
+
+int CUnzipCallback::OnFinish(bool succeeded) {
+  placed_ = succeeded;
+  if (succeeded) {
+    for (const Item& item : staged_) {
+      if (!PlaceItem(item)) placed_ = false;
+    }
+  }
+  staged_.clear();
   std::wstring staging = stagingFolder_;
   if (!staging.empty() && staging.back() == L'\\') staging.pop_back();
   DeleteDirectoryTreeDeferred(staging.c_str());

@@ -2,12 +2,14 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "unpack/ExtractCallback.h"
 
-// Moves each item the extraction finished from the staging folder into the
-// target folder, backing up whatever it replaces, and clears the staging
-// folder at the end.
+// Moves the extracted items from the staging folder into the target folder,
+// backing up whatever they replace, once the whole archive has come out
+// intact; a failed extraction leaves the target folder as it was. The
+// staging folder is cleared at the end either way.
 class CUnzipCallback : public IExtractCallback {
  public:
   // Both folders get a trailing backslash; the moves may copy across drives
@@ -21,12 +23,25 @@ class CUnzipCallback : public IExtractCallback {
                  bool isDirectory) override;
   int OnFinish(bool succeeded) override;
 
+  // Every item of a successful extraction is in the target folder, or, for
+  // a file that could not be replaced (held by another program), its
+  // earlier copy still stands there.
+  bool placed() const { return placed_; }
+
   const std::wstring& targetFolder() const { return targetFolder_; }
   const std::wstring& stagingFolder() const { return stagingFolder_; }
   DWORD moveFlags() const { return moveFlags_; }
 
  private:
+  struct Item {
+    std::wstring relativePath;
+    bool isDirectory;
+  };
+  bool PlaceItem(const Item& item);
+
   std::wstring targetFolder_;
   std::wstring stagingFolder_;
   DWORD moveFlags_ = MOVEFILE_REPLACE_EXISTING;
+  std::vector<Item> staged_;
+  bool placed_ = false;
 };

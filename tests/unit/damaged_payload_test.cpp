@@ -92,6 +92,35 @@ TEST_P(DamagedPayloadTest, EndsCleanlyAndLosesNoFileOfTheEarlierInstall) {
   }
 }
 
+// The items before and after the damaged one are intact, and none of them
+// may reach the installed folder either: a half-new install is not whole.
+TEST(DamagedPayload, ItemFailingItsChecksumFailsTheExtractionAndReplacesNothing) {
+  std::string archive;
+  ASSERT_TRUE(ReadFileBytes(std::wstring(KELVO_TEST_DATA_WIN) + L"\\archives\\crc.7z", &archive));
+  ScopedTempDir work;
+  std::wstring installer =
+      CopyInstallerWithResource(work.path(), L"ID_KELVOZIP_MAIN", L"BINARY", archive);
+  ASSERT_FALSE(installer.empty());
+  std::wstring target = work.Join(L"Kelvopeltbox");
+  const wchar_t* const names[] = {L"a.txt", L"b.txt", L"c.txt"};
+  ASSERT_EQ(::SHCreateDirectoryExW(nullptr, target.c_str(), nullptr), ERROR_SUCCESS);
+  for (const wchar_t* name : names) {
+    ASSERT_TRUE(WriteFileBytes(target + L"\\" + name, "installed earlier"));
+  }
+  InstallerModule module(installer);
+  ASSERT_TRUE(module.get());
+  ArchiveLibrary library;
+  ASSERT_TRUE(library.LoadArchiveLibrary(module.get(), L"IDR_7Z_CAB_DLL", L"DLL"));
+  EXPECT_FALSE(library.ExtractMainArchive(module.get(), L"ID_KELVOZIP_MAIN", L"BINARY", target));
+  library.ReleaseArchiveLibrary();
+  for (const wchar_t* name : names) {
+    std::string content;
+    EXPECT_TRUE(ReadFileBytes(target + L"\\" + name, &content)) << ToUtf8(name);
+    EXPECT_EQ(content, "installed earlier") << ToUtf8(name);
+  }
+  EXPECT_EQ(ListFolder(target).size(), 3u);
+}
+
 INSTANTIATE_TEST_SUITE_P(ArchiveFaults, DamagedPayloadTest, ::testing::ValuesIn(kDamages),
                          [](const ::testing::TestParamInfo<Damage>& info) {
                            return std::string(info.param.name);

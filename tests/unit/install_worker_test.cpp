@@ -141,17 +141,27 @@ TEST_F(InstallWorkerTest, ScheduleRegistersTheProductAndItsShortcuts) {
   EXPECT_TRUE(FileExists(context_.startMenuDir + L"\\KelvoAI云盘同步版.lnk"));
 }
 
-TEST_F(InstallWorkerTest, TruncatedArchiveReports5131) {
+TEST_F(InstallWorkerTest, TruncatedArchiveReports5131AndPutsBackTheShellExtensionItMovedAside) {
   std::string archive = InstallerResourceBytes(L"ID_KELVOZIP_MAIN", L"BINARY");
   ASSERT_GT(archive.size(), 1000u);
   ScopedTempDir copies;
   std::wstring copy = CopyInstallerWithResource(copies.path(), L"ID_KELVOZIP_MAIN", L"BINARY",
                                                 archive.substr(0, archive.size() / 3));
   ASSERT_FALSE(copy.empty());
+  // The installed shell extension is loaded, so it is moved aside, not deleted.
+  const std::wstring dll = context_.installDir + L"\\KelvoEnterpriseShellExt.dll";
+  ASSERT_TRUE(MakeInstalledCopy(context_.installDir, L"2.0.0.1130", {L"KelvoEnterpriseShellExt.dll"}));
+  std::string before, after;
+  ASSERT_TRUE(ReadFileBytes(dll, &before));
+  HMODULE loaded = ::LoadLibraryW(dll.c_str());
+  ASSERT_TRUE(loaded);
   InstallerModule damaged(copy);
   Start(damaged.get());
   worker_.Post(kCmdExtract, 0);
-  ASSERT_TRUE(observer_.WaitFor(kMsgExtractFailed)) << "no 5131";
+  EXPECT_TRUE(observer_.WaitFor(kMsgExtractFailed)) << "no 5131";
+  ::FreeLibrary(loaded);
+  EXPECT_TRUE(ReadFileBytes(dll, &after) && after == before) << "the old DLL is not back";
+  EXPECT_FALSE(FileExists(dll + L".bak"));
 }
 
 TEST_F(InstallWorkerTest, DamagedLibraryCabinetReports5131WithoutExtracting) {

@@ -123,9 +123,28 @@ TEST(ReplaceFileWithBackup, MissingSourceLeavesTheOldFileInPlace) {
   ScopedTempDir dir;
   std::wstring source = dir.Join(L"never-written.dll"), target = dir.Join(L"app.dll");
   ASSERT_TRUE(WriteFileBytes(target, "old"));
-  EXPECT_TRUE(ReplaceFileWithBackup(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_FALSE(ReplaceFileWithBackup(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
   EXPECT_EQ(Content(target), "old");
   EXPECT_FALSE(FileExists(target + L".bak"));
+}
+
+TEST(ReplaceFileWithBackup, FailedMoveRestoresTheCurrentFileNotAnEarlierRunsBackup) {
+  ScopedTempDir dir;
+  std::wstring source = dir.Join(L"never-written.exe"), target = dir.Join(L"Kelvo.exe");
+  ASSERT_TRUE(WriteFileBytes(target, "current"));
+  // An earlier run's backup, still running: it can be renamed but not replaced.
+  ASSERT_TRUE(CopyOwnProgram(target + L".bak"));
+  std::string earlier = Content(target + L".bak");
+  HeldImage held(target + L".bak");
+  ASSERT_TRUE(held.ok());
+  {
+    PendingRenamesLock lock;
+    EXPECT_FALSE(ReplaceFileWithBackup(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
+  }
+  // Compared as booleans: a program's bytes make no readable message.
+  EXPECT_TRUE(Content(target) == "current");
+  EXPECT_TRUE(Content(target + L".bak") == earlier);
+  EXPECT_FALSE(FileExists(target + L".bak1"));
 }
 
 TEST(ReplaceFileWithBackup, SourceThatCannotBeMovedLeavesTheOldFileInPlace) {
@@ -135,7 +154,7 @@ TEST(ReplaceFileWithBackup, SourceThatCannotBeMovedLeavesTheOldFileInPlace) {
   ASSERT_TRUE(WriteFileBytes(target, "old"));
   PinnedFile pinned(source);
   ASSERT_TRUE(pinned.ok());
-  EXPECT_TRUE(ReplaceFileWithBackup(source.c_str(), target.c_str(), 0));
+  EXPECT_FALSE(ReplaceFileWithBackup(source.c_str(), target.c_str(), 0));
   EXPECT_EQ(Content(target), "old");
   EXPECT_EQ(Content(source), "new");
   EXPECT_FALSE(FileExists(target + L".bak"));
@@ -182,7 +201,7 @@ TEST(ReplaceFileWithBackup, TargetThatCanNeitherMoveNorGoGivesUpInSeconds) {
   PinnedFile pinned(target);
   ASSERT_TRUE(pinned.ok());
   ULONGLONG started = ::GetTickCount64();
-  EXPECT_TRUE(ReplaceFileWithBackup(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_FALSE(ReplaceFileWithBackup(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
   ULONGLONG elapsed = ::GetTickCount64() - started;
   RecordProperty("elapsed_ms", static_cast<int>(elapsed));
   printf("gave up after %llu ms\n", elapsed);
