@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "unpack/ExtractedItems.h"
+
 // The install state every stage shares: where the product goes, what is
 // installed already, the user's choices and the step flags. The UI thread
 // writes its choices only before posting the command that makes the worker
@@ -47,6 +49,9 @@ class SetupContext {
   std::wstring productExe;
   std::wstring installDir;
   std::wstring defaultInstallDir;
+  // What the latest extraction of a fresh install created: the one thing a
+  // move elsewhere, or closing while preparing, may remove again.
+  ExtractedItems preExtracted;
   std::wstring previousVersion;
   BOOL launchAfterInstall = TRUE;
   BOOL autoStart = FALSE;

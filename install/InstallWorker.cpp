@@ -91,14 +91,22 @@ unsigned __stdcall InstallWorker::ThreadMain(void* argument) {
 
 void InstallWorker::Extract() {
   std::wstring folder = context_->installDir;
-  CreateFolderTree(folder.c_str());
+  ExtractedItems* record = nullptr;
+  if (context_->installMode == kFreshInstall) {
+    record = &context_->preExtracted;
+    record->Clear();
+    record->CreateFolder(folder);
+  } else {
+    CreateFolderTree(folder.c_str());
+  }
   BOOL result = FALSE;
   if (!archiveLibrary_.loaded()) {
     archiveLibrary_.LoadArchiveLibrary(resources_, L"IDR_7Z_CAB_DLL", L"DLL");
   }
   if (archiveLibrary_.loaded()) {
     std::vector<std::wstring> movedAside = context_->PrepareShellExtensionUpdate();
-    result = archiveLibrary_.ExtractMainArchive(resources_, L"ID_KELVOZIP_MAIN", L"BINARY", folder);
+    result = archiveLibrary_.ExtractMainArchive(resources_, L"ID_KELVOZIP_MAIN", L"BINARY", folder,
+                                                record);
     // The product must stay whole: its shell DLLs come back from ".bak".
     if (!result) context_->PutBackShellExtensions(movedAside);
   }

@@ -44,10 +44,9 @@ void SetupContext::StopRunningProduct() {
 }
 
 void SetupContext::StopRunningProduct(WPARAM cleanFolder) {
-  // A fresh install moving elsewhere drops what was pre-extracted.
-  if (installMode == kFreshInstall && cleanFolder && ::PathIsDirectoryW(defaultInstallDir.c_str())) {
-    DeleteDirectoryTree(defaultInstallDir.c_str());
-  }
+  // A fresh install moving elsewhere drops what it pre-extracted, and only
+  // that: the folder may have held files of the user's before.
+  if (installMode == kFreshInstall && cleanFolder) preExtracted.RemoveAll();
   StopRunningProduct();
   CreateProductMutex();
 }

@@ -340,10 +340,11 @@ void CMainDlg::OnClose() {
   if (cleanupOnClose_) {
     // A pre-extraction may still be running: let the worker finish it and
     // quit before its folder and library go.
-    BOOL stopped = worker.Stop(15000);
-    const std::wstring& folder = app.context.defaultInstallDir;
-    if (!folder.empty() && ::PathIsDirectoryW(folder.c_str())) DeleteDirectoryTree(folder.c_str());
-    if (stopped) worker.archiveLibrary().ReleaseArchiveLibrary();
+    // What it pre-extracted goes again, and nothing else the folder holds.
+    if (worker.Stop(15000)) {
+      app.context.preExtracted.RemoveAll();
+      worker.archiveLibrary().ReleaseArchiveLibrary();
+    }
   }
   stopWorker();
   ::DestroyWindow(hwnd_);

@@ -65,10 +65,11 @@ void ArchiveLibrary::FreeLoadedLibrary() {
 }
 
 bool ArchiveLibrary::ExtractMainArchive(HMODULE module, const wchar_t* name, const wchar_t* type,
-                                        const std::wstring& installFolder) {
+                                        const std::wstring& installFolder,
+                                        ExtractedItems* record) {
   CResourceUnpackEx unpack;
   if (!unpack.LoadFromResource(module, name, type)) return false;
-  bool result = unpack.Unpack(installFolder, true);
+  bool result = unpack.Unpack(installFolder, true, record);
   FreeLoadedLibrary();
   if (App().canWriteMachineRegistry) {
     CopyFolderDacl(installFolder.c_str(), PermissionSource(installFolder).c_str());

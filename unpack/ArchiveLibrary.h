@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "unpack/ExtractedItems.h"
+
 // The 7z library: unpacked from its cabinet resource into a "{GUID}.tmp"
 // copy, loaded for one extraction at a time, deleted when no longer needed.
 class ArchiveLibrary {
@@ -11,9 +13,10 @@ class ArchiveLibrary {
   // worked shows in ArchiveLibraryHandle(). Sets loaded either way.
   bool LoadArchiveLibrary(HMODULE module, const wchar_t* name, const wchar_t* type);
   // Extracts the archive resource into installFolder through a staging
-  // folder, then unloads the library.
+  // folder, then unloads the library. With record, what the extraction
+  // creates is noted there.
   bool ExtractMainArchive(HMODULE module, const wchar_t* name, const wchar_t* type,
-                          const std::wstring& installFolder);
+                          const std::wstring& installFolder, ExtractedItems* record = nullptr);
   // Unloads the library and deletes its temporary copy (or leaves that to
   // the next restart).
   void ReleaseArchiveLibrary();

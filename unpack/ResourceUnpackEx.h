@@ -11,7 +11,8 @@
 // intact.
 class CResourceUnpackEx : public CResourceUnpack {
  public:
-  bool Unpack(const std::wstring& targetFolder, bool archive);
+  // With record, what an archive's items create is noted there.
+  bool Unpack(const std::wstring& targetFolder, bool archive, ExtractedItems* record = nullptr);
 
  private:
   CUnzipCallback sink_;

@@ -15,7 +15,9 @@ std::wstring WithBackslash(const std::wstring& folder) {
 
 }  // namespace
 
-void CUnzipCallback::Prepare(const std::wstring& stagingFolder, const std::wstring& targetFolder) {
+void CUnzipCallback::Prepare(const std::wstring& stagingFolder, const std::wstring& targetFolder,
+                             ExtractedItems* record) {
+  record_ = record;
   stagingFolder_ = WithBackslash(stagingFolder);
   targetFolder_ = WithBackslash(targetFolder);
   moveFlags_ = MOVEFILE_REPLACE_EXISTING;
@@ -44,12 +46,25 @@ bool CUnzipCallback::PlaceItem(const Item& item) {
     // variant announces each new folder to the shell, at the price of a
     // parse of the whole path, for folders no window can be showing yet.
     if (!StrStrIW(item.relativePath.c_str(), L"..")) {
-      CreateFolderTree(destination.c_str());
+      if (record_) {
+        record_->CreateFolder(destination);
+      } else {
+        CreateFolderTree(destination.c_str());
+      }
     }
     return true;
   }
-  CreateDirectoryPath(destination.c_str());
-  if (ReplaceFileWithBackup(source.c_str(), destination.c_str(), moveFlags_)) return true;
+  bool existed = false;
+  if (record_) {
+    record_->CreateFolder(destination.substr(0, destination.find_last_of(L'\\')));
+    existed = ::GetFileAttributesW(destination.c_str()) != INVALID_FILE_ATTRIBUTES;
+  } else {
+    CreateDirectoryPath(destination.c_str());
+  }
+  if (ReplaceFileWithBackup(source.c_str(), destination.c_str(), moveFlags_)) {
+    if (record_ && !existed) record_->AddFile(destination);
+    return true;
+  }
   // The earlier copy kept its place: the product still has that file.
   return ::PathFileExistsW(destination.c_str()) != FALSE;
 }

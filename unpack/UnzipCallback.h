@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "unpack/ExtractCallback.h"
+#include "unpack/ExtractedItems.h"
 
 // Moves the extracted items from the staging folder into the target folder,
 // backing up whatever they replace, once the whole archive has come out
@@ -14,7 +15,9 @@ class CUnzipCallback : public IExtractCallback {
  public:
   // Both folders get a trailing backslash; the moves may copy across drives
   // when the two folders start with different drive letters.
-  void Prepare(const std::wstring& stagingFolder, const std::wstring& targetFolder);
+  // With record, every file and folder the moves create is noted there.
+  void Prepare(const std::wstring& stagingFolder, const std::wstring& targetFolder,
+               ExtractedItems* record = nullptr);
 
   int OnStart(const wchar_t* archivePath, const wchar_t* outputFolder) override;
   int OnItemStart(UINT32 index, UINT32 count, const wchar_t* relativePath,
@@ -44,4 +47,5 @@ class CUnzipCallback : public IExtractCallback {
   DWORD moveFlags_ = MOVEFILE_REPLACE_EXISTING;
   std::vector<Item> staged_;
   bool placed_ = false;
+  ExtractedItems* record_ = nullptr;
 };

@@ -144,12 +144,13 @@ TEST_F(StopProductTest, AskingSomethingThatIsNoWindowSendsNothing) {
   EXPECT_EQ(AskWindowToClose(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x7ffe))), 0);
 }
 
-TEST_F(StopProductTest, FreshInstallMovingElsewhereDeletesThePreExtractedFolder) {
+TEST_F(StopProductTest, FreshInstallMovingElsewhereDeletesWhatItPreExtracted) {
   ScopedTempDir root;
   context_.installMode = kFreshInstall;
   context_.defaultInstallDir = root.Join(L"预解压");
-  ASSERT_TRUE(::CreateDirectoryW(context_.defaultInstallDir.c_str(), nullptr));
+  context_.preExtracted.CreateFolder(context_.defaultInstallDir);
   ASSERT_TRUE(WriteFileBytes(context_.defaultInstallDir + L"\\" + kProduct, "MZ"));
+  context_.preExtracted.AddFile(context_.defaultInstallDir + L"\\" + kProduct);
 
   context_.StopRunningProduct(0);
   EXPECT_TRUE(FileExists(context_.defaultInstallDir + L"\\" + kProduct));

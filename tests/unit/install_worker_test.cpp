@@ -12,6 +12,7 @@
 #include "support/ProductCopies.h"
 #include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"
+#include "util/FolderOps.h"
 
 namespace {
 
@@ -86,6 +87,24 @@ TEST_F(InstallWorkerTest, StopLetsTheRunningExtractionFinishFirst) {
   ASSERT_TRUE(worker_.Stop(120000));
   EXPECT_EQ(Messages(observer_.events()).back(), static_cast<UINT>(kMsgExtractDone));
   EXPECT_TRUE(worker_.Stop(0)) << "an ended worker counts as stopped";
+}
+
+// The user picks another folder after the pre-extraction: what it put into
+// the first folder goes again, and what the user kept there stays.
+TEST_F(InstallWorkerTest, MovingAFreshInstallElsewhereRemovesOnlyWhatWasPreExtracted) {
+  ASSERT_TRUE(CreateFolderTree((context_.installDir + L"\\data").c_str()));
+  ASSERT_TRUE(WriteFileBytes(context_.installDir + L"\\notes.txt", "mine"));
+  ASSERT_TRUE(WriteFileBytes(context_.installDir + L"\\data\\mine.txt", "mine too"));
+  std::vector<TreeEntry> before = ReadTree(context_.installDir);
+  context_.defaultInstallDir = context_.installDir;
+  InstallerModule installer;
+  Start(installer.get());
+  ASSERT_TRUE(worker_.Post(kCmdExtract, 0));
+  ASSERT_TRUE(observer_.WaitFor(kMsgExtractDone));
+  ASSERT_TRUE(FileExists(context_.productExe));
+  ASSERT_TRUE(worker_.Post(kCmdStopProduct, 1));
+  ASSERT_TRUE(observer_.WaitFor(kMsgProductStopped));
+  EXPECT_TRUE(ReadTree(context_.installDir) == before);
 }
 
 TEST_F(InstallWorkerTest, ScheduleReportsEveryStepInOrderAndCleansTheTemporaryFolder) {
