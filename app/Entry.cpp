@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include "app/Elevation.h"
+#include "app/ExitCodes.h"
 #include "app/InstallApp.h"
 #include "ui/DisplayScale.h"
 #include "ui/MessageLoop.h"
@@ -16,7 +17,7 @@ int Entry(HINSTANCE instance, const wchar_t* argumentString, int showCommand) {
   if (Elevate(arguments, showCommand) == 1) return 0;
 
   CInstallApp& app = App();
-  if (!app.Init(instance, arguments)) return 0;
+  if (!app.Init(instance, arguments)) return app.silent ? kExitAnotherInstance : 0;
 
   ::CoInitialize(nullptr);
   INITCOMMONCONTROLSEX controls = {8, ICC_BAR_CLASSES};

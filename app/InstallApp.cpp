@@ -40,13 +40,14 @@ BOOL CInstallApp::Init(HINSTANCE module, const wchar_t* argumentString) {
   _snwprintf(line, 299, L"[Brill] Init = %s\r\n", self);
   ::OutputDebugStringW(line);
 
+  // The switches first: a silent second instance says so in its exit code.
+  ParseCommandLine(*this, argumentString);
   // Created on the first call only; it keeps the mutex until the process ends.
   static SingleInstanceGuard guard(product::kInstallerTitle, self);
   if (guard.anotherInstanceRunning()) return FALSE;
 
   instance = module;
   canWriteMachineRegistry = ProbeMachineRegistryWrite();
-  ParseCommandLine(*this, argumentString);
   StartGdiplusOnce();
   ReadOwnVersion(*this);
   ReadInstalledPid(*this);

@@ -348,7 +348,12 @@ void CMainDlg::OnClose() {
   }
   stopWorker();
   ::DestroyWindow(hwnd_);
-  ::PostQuitMessage(0);
+  ::PostQuitMessage(exitCode_);
+}
+
+void CMainDlg::EndSilentRun(int exitCode) {
+  exitCode_ = exitCode;
+  ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
 void CMainDlg::OnDestroy() {

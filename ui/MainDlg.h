@@ -62,6 +62,8 @@ class CMainDlg : public CDlgBase<CMainDlg>, public CMessageFilter, public CIdleH
   void BringToFront();
 
   void OnClose();
+  // Closes the window so that the process ends with exitCode.
+  void EndSilentRun(int exitCode);
   void OnDestroy();
   void PaintBackground(HDC dc);
   // Posts a command to the worker, retrying a failed post up to the bound;
@@ -72,6 +74,7 @@ class CMainDlg : public CDlgBase<CMainDlg>, public CMessageFilter, public CIdleH
 
   int relocationKind_ = 0;
   BOOL cleanupOnClose_ = FALSE;
+  int exitCode_ = 0;
   BOOL panelExpanded_ = FALSE;
   FolderCheck folderCheck_;
   CMyBitmap background_;

@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include "app/ElevationFlags.h"
+#include "app/ExitCodes.h"
 #include "app/InstallApp.h"
 #include "app/ProductNames.h"
 #include "install/ProductFolder.h"
@@ -80,6 +81,11 @@ void CMainDlg::OnMainButton() {
   CInstallApp& app = App();
   SetupContext& context = app.context;
   if (GreenMode) {
+    // Nobody is there to answer a silent run's question.
+    if (app.silent) {
+      EndSilentRun(kExitNoAdministrator);
+      return;
+    }
     int answer = Seam().MessageBoxW(hwnd_, L"您当前不是管理员权限，是否需要安装一个绿色版本？",
                                     L"Kelvo0AI云盘同步版", MB_YESNO | MB_ICONINFORMATION);
     if (answer != IDYES) {
@@ -116,6 +122,10 @@ void CMainDlg::OnMainButton() {
   ::PathRemoveBackslashW(typed);
   folderCheck_.folder = NormalizeProductFolder(typed);
   if (!CheckFolderWritable(folderCheck_)) {
+    if (app.silent) {
+      EndSilentRun(kExitFolderRefused);
+      return;
+    }
     spaceLine_.SetText(folderCheck_.message.c_str());
     spaceLine_.SetTextColor(kErrorRed);
     ::EnableWindow(Item(IDC_INSTALL_BUTTON), FALSE);

@@ -1,4 +1,5 @@
 // The main window's answers to the install worker's reports.
+#include "app/ExitCodes.h"
 #include "app/InstallApp.h"
 #include "res/resource.h"
 #include "ui/MainDlg.h"
@@ -6,6 +7,11 @@
 #include "ui/ResourceString.h"
 
 void CMainDlg::OnExtractFailed() {
+  // A silent run has nobody to read the page: it ends and says why.
+  if (App().silent) {
+    EndSilentRun(kExitPackageDamaged);
+    return;
+  }
   for (int id : {IDC_EXPAND_ARROW, IDC_COLLAPSE_ARROW, IDC_CUSTOM_LINK}) {
     ::ShowWindow(Item(id), SW_HIDE);
   }

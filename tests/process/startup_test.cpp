@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/ExitCodes.h"
 #include "app/ProductNames.h"
 #include "support/InstallerWindows.h"
 #include "support/ProcessRunner.h"
@@ -117,13 +118,14 @@ class FirstInstance {
   HWND window_ = nullptr;
 };
 
-TEST(SingleInstance, SecondInstanceExitsWithZeroAndHandsItsPathOver) {
+// A deployment tool learns from the code that nothing was installed.
+TEST(SingleInstance, SilentSecondInstanceExitsWithItsCodeAndHandsItsPathOver) {
   FirstInstance first;
   ASSERT_TRUE(first.ready());
   ProcessResult result = RunProgram(Installer(), L"/S");
   ASSERT_TRUE(result.started);
   EXPECT_FALSE(result.timedOut);
-  EXPECT_EQ(result.exitCode, 0u);
+  EXPECT_EQ(result.exitCode, static_cast<DWORD>(kExitAnotherInstance));
   EXPECT_EQ(first.copies, 1);
   EXPECT_EQ(first.lastSize, 520u);
   EXPECT_EQ(first.lastTag, 0u);
