@@ -343,7 +343,7 @@ TEST_F(ShellRestartTest, ProductIsAskedToRestartTheShell) {
   // Run and waited for: the line is there on return.
   std::vector<std::wstring> lines = LaunchLogLinesWith(install_.path());
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], context_.productExe + L" /explorer");
+  EXPECT_EQ(lines[0], Quoted() + L" /explorer");
 }
 
 TEST_F(ShellRestartTest, NoRestartAsksNothing) {
