@@ -12,6 +12,9 @@ namespace {
 
 constexpr DWORD kQueryAndTerminate = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE;
 constexpr DWORD kMaxProcessIds = 1024;
+// PROCESS_ALL_ACCESS as Windows XP knows it; the headers' value (0x1FFFFF,
+// Vista and later) carries bits XP refuses, and the open fails there.
+constexpr DWORD kAllAccessXp = 0x1F0FFF;
 
 // Ids of every process, at most 1024 of them; empty when unreadable.
 bool ListProcessIds(std::vector<DWORD>* ids) {
@@ -55,7 +58,7 @@ int TerminateProcessesByName(const wchar_t* baseName, DWORD timeoutMs) {
   if (!ListProcessIds(&ids)) return -1;
   std::vector<HANDLE> ended;
   for (DWORD id : ids) {
-    HANDLE process = ::OpenProcess(PROCESS_ALL_ACCESS, FALSE, id);
+    HANDLE process = ::OpenProcess(kAllAccessXp, FALSE, id);
     if (!process) continue;
     if (!HasBaseName(process, baseName)) {
       ::CloseHandle(process);

@@ -18,7 +18,8 @@
 
 namespace {
 
-constexpr wchar_t kRegsvr32[] = L"regsvr32.exe /s ";
+constexpr wchar_t kRegsvr32[] = L"regsvr32.exe";
+constexpr wchar_t kSilentSwitch[] = L" /s ";
 constexpr UINT kMinimumToolbarVersionString = 150;
 constexpr wchar_t kMinimumToolbarVersionFallback[] = L"1.0.1.1030";
 constexpr ULONG kRunAsMask = 0x00001000;
@@ -88,8 +89,9 @@ const wchar_t* RegistrationPrefix() {
   wchar_t system[260] = {};
   UINT length = ::GetSystemDirectoryW(system, 260);
   if (length < 1 || length > 259) return prefix;
-  int written = _snwprintf(prefix, 259, L"%s\\%s", system, kRegsvr32);
-  if (written < 0 || written > 259) lstrcpynW(prefix, kRegsvr32, 260);
+  // Quoted: the system folder may have a space in it.
+  int written = _snwprintf(prefix, 259, L"\"%s\\%s\"%s", system, kRegsvr32, kSilentSwitch);
+  if (written < 0 || written > 259) _snwprintf(prefix, 259, L"%s%s", kRegsvr32, kSilentSwitch);
   return prefix;
 }
 
@@ -174,6 +176,6 @@ void SetupContext::RequestProductRegistration() {
   }
   if (!VerifyOrReport(productExe)) return;
   wchar_t command[520] = {};
-  _snwprintf(command, 519, L"%s %s", productExe.c_str(), L"/reg");
+  _snwprintf(command, 519, L"\"%s\" %s", productExe.c_str(), L"/reg");
   RunAndWait(command, TRUE);
 }

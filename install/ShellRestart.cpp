@@ -75,7 +75,7 @@ void SetupContext::RefreshShellStep() {
   wchar_t file[260] = {};
   _snwprintf(file, 259, L"\"%s\"", productExe.c_str());
   wchar_t command[520] = {};
-  _snwprintf(command, 519, L"%s %s", productExe.c_str(), L"/explorer");
+  _snwprintf(command, 519, L"\"%s\" %s", productExe.c_str(), L"/explorer");
 
   BOOL asked = FALSE;
   if (IsVistaOrLater() && IsElevated()) {

@@ -10,6 +10,8 @@
 
 #include <string>
 
+#include "unpack/TrustedLoad.h"
+
 namespace {
 
 // shell32's string ids of its pin verbs.
@@ -39,15 +41,10 @@ class Bstr {
   BSTR s;
 };
 
-HMODULE LoadShell32() {
-  // Only from the system folder when the system can restrict the search.
-  HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-  DWORD flags = kernel && ::GetProcAddress(kernel, "AddDllDirectory") ? 0x800 : 0;
-  return ::LoadLibraryExW(L"shell32.dll", nullptr, flags);
-}
-
 std::wstring LoadShellText(UINT id) {
-  HMODULE shell32 = LoadShell32();
+  // By full path: a bare name is searched for beside the installer first
+  // where the loader cannot be restricted to the system folder.
+  HMODULE shell32 = LoadFromSystemFolder("shell32.dll");
   if (!shell32) return std::wstring();
   wchar_t text[260] = {};
   int length = ::LoadStringW(shell32, id, text, 260);

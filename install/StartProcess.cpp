@@ -60,9 +60,9 @@ BOOL StartWithShellToken(std::wstring commandLine) {
 
 BOOL StartProcess(const wchar_t* commandLine) {
   if (!commandLine || !*commandLine) return FALSE;
-  if (IsVistaOrLater() && IsElevated() && StartWithShellToken(commandLine)) return TRUE;
-  // Not elevated, or no shell to take the rights from: the user asked for
-  // the product, so it starts with ours.
+  // An elevated installer never hands its own rights to the product: without
+  // the shell's token it is not started at all.
+  if (IsVistaOrLater() && IsElevated()) return StartWithShellToken(commandLine);
   std::wstring writable(commandLine);
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);

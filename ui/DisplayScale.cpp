@@ -1,12 +1,16 @@
 #include "ui/DisplayScale.h"
 
+#include "unpack/TrustedLoad.h"
+
 namespace {
 
 // MDT_EFFECTIVE_DPI of SHCore's GetDpiForMonitor, which older systems lack.
 typedef HRESULT(WINAPI* GetDpiForMonitorFn)(HMONITOR, int, UINT*, UINT*);
 
 HRESULT EffectiveDpi(HMONITOR monitor, UINT* dpiX, UINT* dpiY) {
-  HMODULE shcore = ::LoadLibraryW(L"SHCore.dll");
+  // Vista and 7 have no SHCore: a bare name would find one in the
+  // installer's own folder, which is often Downloads.
+  HMODULE shcore = LoadFromSystemFolder("SHCore.dll");
   if (!shcore) return E_NOINTERFACE;
   auto getDpi = reinterpret_cast<GetDpiForMonitorFn>(
       reinterpret_cast<void*>(::GetProcAddress(shcore, "GetDpiForMonitor")));

@@ -16,12 +16,16 @@ OutputKind Kind() {
   if (g_kind != OutputKind::kUnknown) return g_kind;
   g_output = ::GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD mode = 0;
-  if (!g_output || g_output == INVALID_HANDLE_VALUE) {
-    g_kind = OutputKind::kNone;
-  } else if (::GetConsoleMode(g_output, &mode)) {
+  // Only a console or a file takes a line without waiting; a pipe whose
+  // reader never reads would stop the install at the first full buffer.
+  DWORD type = g_output && g_output != INVALID_HANDLE_VALUE ? ::GetFileType(g_output)
+                                                             : FILE_TYPE_UNKNOWN;
+  if (type == FILE_TYPE_CHAR && ::GetConsoleMode(g_output, &mode)) {
     g_kind = OutputKind::kConsole;
-  } else {
+  } else if (type == FILE_TYPE_CHAR || type == FILE_TYPE_DISK) {
     g_kind = OutputKind::kBytes;
+  } else {
+    g_kind = OutputKind::kNone;
   }
   return g_kind;
 }

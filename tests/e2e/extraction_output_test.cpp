@@ -56,4 +56,22 @@ TEST(ExtractionOutput, RedirectedStandardOutputNamesEveryItemOfThePayload) {
   EXPECT_TRUE(HoldsThePayload(DefaultInstallFolder()));
 }
 
+// A deployment tool that takes the output through a pipe and never reads it:
+// the pipe fills after a few lines, and a write into it would wait forever.
+TEST(ExtractionOutput, UnreadPipeAsStandardOutputDoesNotHoldTheInstall) {
+  SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+  HANDLE unread = nullptr, output = nullptr;
+  ASSERT_TRUE(::CreatePipe(&unread, &output, &inheritable, 1));
+  InstallerRun::Outcome outcome;
+  {
+    InstallerRun run(L"/S /silentrun=0", output);
+    ::CloseHandle(output);
+    ASSERT_TRUE(run.started());
+    outcome = run.PlayToEnd(60000);
+  }
+  ::CloseHandle(unread);
+  EXPECT_EQ(outcome.exitCode, 0u);
+  EXPECT_TRUE(HoldsThePayload(DefaultInstallFolder()));
+}
+
 }  // namespace

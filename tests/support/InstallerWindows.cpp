@@ -8,26 +8,38 @@
 
 InstallerRun::InstallerRun(const std::wstring& arguments, const std::wstring& program,
                            const std::wstring& standardOutputFile) {
-  std::wstring path = program.empty() ? BuiltProgram(L"KelvoSetup.exe") : program;
-  std::wstring commandLine = L"\"" + path + L"\"";
-  if (!arguments.empty()) commandLine += L" " + arguments;
-  STARTUPINFOW startup = {sizeof(startup)};
-  PROCESS_INFORMATION info = {};
   HANDLE output = INVALID_HANDLE_VALUE;
   if (!standardOutputFile.empty()) {
     SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
     output = ::CreateFileW(standardOutputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output;
   }
-  if (::CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr,
-                       output != INVALID_HANDLE_VALUE, 0, nullptr, nullptr, &startup, &info)) {
+  Start(arguments, program, output);
+  if (output != INVALID_HANDLE_VALUE) ::CloseHandle(output);
+}
+
+InstallerRun::InstallerRun(const std::wstring& arguments, HANDLE standardOutput) {
+  Start(arguments, std::wstring(), standardOutput);
+}
+
+void InstallerRun::Start(const std::wstring& arguments, const std::wstring& program,
+                         HANDLE standardOutput) {
+  std::wstring path = program.empty() ? BuiltProgram(L"KelvoSetup.exe") : program;
+  std::wstring commandLine = L"\"" + path + L"\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
+  STARTUPINFOW startup = {sizeof(startup)};
+  PROCESS_INFORMATION info = {};
+  bool redirected = standardOutput && standardOutput != INVALID_HANDLE_VALUE;
+  if (redirected) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = standardOutput;
+  }
+  if (::CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, redirected, 0, nullptr,
+                       nullptr, &startup, &info)) {
     ::CloseHandle(info.hThread);
     process_ = info.hProcess;
     processId_ = info.dwProcessId;
   }
-  if (output != INVALID_HANDLE_VALUE) ::CloseHandle(output);
 }
 
 InstallerRun::~InstallerRun() {

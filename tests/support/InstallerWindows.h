@@ -16,6 +16,9 @@ class InstallerRun {
   explicit InstallerRun(const std::wstring& arguments,
                         const std::wstring& program = std::wstring(),
                         const std::wstring& standardOutputFile = std::wstring());
+  // Starts the built installer with standardOutput (inheritable) as its
+  // standard output.
+  InstallerRun(const std::wstring& arguments, HANDLE standardOutput);
   // Ends the process if it still runs.
   ~InstallerRun();
   InstallerRun(const InstallerRun&) = delete;
@@ -41,6 +44,7 @@ class InstallerRun {
   Outcome PlayToEnd(DWORD timeoutMs = 180000, bool acceptAgreement = true, int answer = IDOK);
 
  private:
+  void Start(const std::wstring& arguments, const std::wstring& program, HANDLE standardOutput);
   HANDLE process_ = nullptr;
   DWORD processId_ = 0;
 };

@@ -7,12 +7,14 @@
 #include <memory>
 #include <string>
 
+#include "app/Elevation.h"
 #include "app/ElevationFlags.h"
 #include "app/InstallApp.h"
 #include "app/SetupContext.h"
 #include "install/PostInstallLaunch.h"
 #include "install/ProcessList.h"
 #include "install/ShellRestart.h"
+#include "install/StartProcess.h"
 #include "install/StopProduct.h"
 #include "support/InstallerResources.h"
 #include "support/ProductCopies.h"
@@ -192,15 +194,16 @@ TEST_F(PostInstallLaunchTest, GreenModeStartsTheProductWithoutSwitches) {
   EXPECT_EQ(line.find(L'/', exe), std::wstring::npos) << "switches in " << line.size();
 }
 
-TEST_F(PostInstallLaunchTest, ElevatedInstallerStillStartsTheProductWithItsSwitches) {
-  // Wine's token is elevated; its shell offers no desktop dispatch, so the
-  // product is started directly under the shell's own token.
+TEST_F(PostInstallLaunchTest, ElevatedInstallerWithoutTheShellsTokenStartsNothing) {
+  // Wine's token is elevated and this prefix runs no desktop shell: there is
+  // no user token to start the product with, and it must not get ours.
   ResetSystemSeam();
-  context_.formerNameInstalled = TRUE;
+  ASSERT_TRUE(IsElevated());
+  ASSERT_EQ(::GetShellWindow(), nullptr);
   context_.PostInstallLaunch();
-  std::wstring line = LaunchLine();
-  EXPECT_NE(line.find(L"/renametip"), std::wstring::npos);
-  EXPECT_NE(line.find(context_.productExe), std::wstring::npos);
+  EXPECT_FALSE(StartProcess(Quoted().c_str()));
+  EXPECT_FALSE(IsProductRunning());
+  EXPECT_TRUE(LaunchLogLinesWith(install_.path()).empty());
 }
 
 TEST_F(PostInstallLaunchTest, NoLaunchChoiceStartsNothing) {
@@ -340,7 +343,7 @@ TEST_F(ShellRestartTest, ProductIsAskedToRestartTheShell) {
   // Run and waited for: the line is there on return.
   std::vector<std::wstring> lines = LaunchLogLinesWith(install_.path());
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], context_.productExe + L" /explorer");
+  EXPECT_EQ(lines[0], Quoted() + L" /explorer");
 }
 
 TEST_F(ShellRestartTest, NoRestartAsksNothing) {

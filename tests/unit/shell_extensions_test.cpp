@@ -242,7 +242,7 @@ TEST_F(ProductRegistrationTest, RefusedPromptRunsTheProductDirectly) {
   // Run and waited for: its log line is there on return.
   std::vector<std::wstring> lines = LaunchLogLinesWith(install_.path());
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], context_.productExe + L" /reg");
+  EXPECT_EQ(lines[0], L"\"" + context_.productExe + L"\" /reg");
 }
 
 TEST_F(ProductRegistrationTest, RelaunchedInstallerDoesNotPromptAgain) {
@@ -252,7 +252,7 @@ TEST_F(ProductRegistrationTest, RelaunchedInstallerDoesNotPromptAgain) {
   EXPECT_EQ(promptLog.prompts, 0);
   std::vector<std::wstring> lines = LaunchLogLinesWith(install_.path());
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], context_.productExe + L" /reg");
+  EXPECT_EQ(lines[0], L"\"" + context_.productExe + L"\" /reg");
 }
 
 TEST_F(ProductRegistrationTest, UnelevatedInstallerOrMissingProductAsksNothing) {

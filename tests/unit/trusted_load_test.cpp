@@ -146,6 +146,12 @@ TEST(DelayLoadedLibraries, ListedLibraryOnlyBesideTheProgramFailsToLoad) {
   EXPECT_EQ(unhooked.exitCode, 1u);
 }
 
+TEST(DisplayScale, ShcoreBesideTheProgramIsNotLoaded) {
+  ProcessResult result = RunProgram(Probe(), L"dpi", 60000);
+  ASSERT_TRUE(result.started);
+  EXPECT_EQ(result.exitCode, 0u) << "the planted SHCore.dll answered";
+}
+
 TEST(SystemDllLoadHook, UnlistedLibraryTakesTheDefaultSearch) {
   DelayLoadInfo info = InfoFor("kelvo-unlisted.dll");
   EXPECT_EQ(SystemDllLoadHook(dliNotePreLoadLibrary, &info), nullptr);
