@@ -10,6 +10,15 @@
 // installed already, the user's choices and the step flags. The UI thread
 // writes its choices only before posting the command that makes the worker
 // read them; the worker writes only its step flags and the product mutex.
+// A shell DLL taken out of the extraction's way, and how to bring it back.
+struct RetiredFile {
+  std::wstring path;
+  // A DLL that could be deleted was copied here (temporary folder) first.
+  std::wstring keptCopy;
+  // One that could not (loaded by the shell) went to "<path>.bak".
+  bool movedToBackup = false;
+};
+
 class SetupContext {
  public:
   // Fills the context once, before the pre-checks.
@@ -19,10 +28,12 @@ class SetupContext {
   void LocatePreviousInstall(INT32* mode, std::wstring* folder, std::wstring* defaultFolder);
 
   // Registration steps, run by the install worker.
-  // Before extraction; returns the DLLs it had to move aside to "<name>.bak".
-  std::vector<std::wstring> PrepareShellExtensionUpdate();
+  // Before extraction; returns the DLLs it took out of the way.
+  std::vector<RetiredFile> PrepareShellExtensionUpdate();
   // After a failed extraction: those DLLs go back where nothing new came.
-  void PutBackShellExtensions(const std::vector<std::wstring>& movedAside);
+  void PutBackShellExtensions(const std::vector<RetiredFile>& retired);
+  // After a successful one: the copies kept for that are no longer needed.
+  static void DiscardRetiredCopies(const std::vector<RetiredFile>& retired);
   BOOL RegisterShellExtensions();
   void RequestProductRegistration();
   // Shortcuts, then the uninstall entry, then App Paths.

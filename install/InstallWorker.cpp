@@ -104,11 +104,16 @@ void InstallWorker::Extract() {
     archiveLibrary_.LoadArchiveLibrary(resources_, L"IDR_7Z_CAB_DLL", L"DLL");
   }
   if (archiveLibrary_.loaded()) {
-    std::vector<std::wstring> movedAside = context_->PrepareShellExtensionUpdate();
+    std::vector<RetiredFile> retired = context_->PrepareShellExtensionUpdate();
     result = archiveLibrary_.ExtractMainArchive(resources_, L"ID_KELVOZIP_MAIN", L"BINARY", folder,
                                                 record);
-    // The product must stay whole: its shell DLLs come back from ".bak".
-    if (!result) context_->PutBackShellExtensions(movedAside);
+    // The product must stay whole: its shell DLLs come back when the new
+    // ones did not arrive.
+    if (result) {
+      SetupContext::DiscardRetiredCopies(retired);
+    } else {
+      context_->PutBackShellExtensions(retired);
+    }
   }
   if (IInstallCallback* observer = this->observer()) observer->OnExtractDone(result);
 }

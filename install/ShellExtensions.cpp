@@ -10,6 +10,8 @@
 #include "app/VersionCompare.h"
 #include "install/RunAndWait.h"
 #include "unpack/FileTrust.h"
+#include "unpack/HeldFile.h"
+#include "unpack/TempPath.h"
 #include "unpack/TrustedLaunch.h"
 #include "util/FileVersion.h"
 #include "util/SystemSeam.h"
@@ -68,18 +70,29 @@ std::wstring MinimumToolbarVersion() {
   return kMinimumToolbarVersionFallback;
 }
 
-std::wstring RetireFile(const SetupContext& context, const wchar_t* fileName, bool* movedAside) {
+std::wstring RetireFile(const SetupContext& context, const wchar_t* fileName,
+                        RetiredFile* retired) {
   std::wstring full = InstallPath(context, fileName);
   wchar_t bak[260] = {};
   _snwprintf(bak, 259, L"%s.bak", full.c_str());
   ::DeleteFileW(bak);
-  bool moved = false;
-  if (Exists(full) && !::DeleteFileW(full.c_str())) {
-    DWORD attributes = ::GetFileAttributesW(full.c_str());
-    ::SetFileAttributesW(full.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    moved = ::MoveFileExW(full.c_str(), bak, MOVEFILE_REPLACE_EXISTING) != FALSE;
+  if (retired) *retired = RetiredFile{full};
+  if (!Exists(full)) return full;
+  // Kept until the extraction has brought the new file: a failed upgrade
+  // must not leave the product without it.
+  std::wstring copy;
+  if (retired && MakeTempPath(copy) && !::CopyFileW(full.c_str(), copy.c_str(), FALSE)) {
+    copy.clear();
   }
-  if (movedAside) *movedAside = moved;
+  if (::DeleteFileW(full.c_str())) {
+    if (retired) retired->keptCopy = copy;
+    return full;
+  }
+  if (!copy.empty()) ::DeleteFileW(copy.c_str());
+  DWORD attributes = ::GetFileAttributesW(full.c_str());
+  ::SetFileAttributesW(full.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  bool moved = ::MoveFileExW(full.c_str(), bak, MOVEFILE_REPLACE_EXISTING) != FALSE;
+  if (retired) retired->movedToBackup = moved;
   return full;
 }
 
@@ -99,6 +112,8 @@ BOOL RegisterDll(const SetupContext& context, const wchar_t* fileName) {
   const wchar_t* prefix = RegistrationPrefix();
   std::wstring path = InstallPath(context, fileName);
   if (!Exists(path)) return FALSE;
+  // Checked, then registered, under one hold: nobody swaps the file between.
+  HeldFile held(path.c_str());
   if (!VerifyOrReport(path)) return FALSE;
   wchar_t command[520] = {};
   _snwprintf(command, 519, L"%s\"%s\"", prefix, path.c_str());
@@ -109,7 +124,7 @@ BOOL RegisterDll(const SetupContext& context, const wchar_t* fileName) {
 
 // Before extraction: notes whether the installed toolbar is too old for the
 // new extension and frees the DLL names the shell may still hold loaded.
-std::vector<std::wstring> SetupContext::PrepareShellExtensionUpdate() {
+std::vector<RetiredFile> SetupContext::PrepareShellExtensionUpdate() {
   shellExtOutdated = FALSE;
   if (!App().silent) {
     std::wstring bar = InstallPath(*this, shell_ext::kBar);
@@ -118,12 +133,12 @@ std::vector<std::wstring> SetupContext::PrepareShellExtensionUpdate() {
       shellExtOutdated = CompareVersions(installed.c_str(), MinimumToolbarVersion().c_str()) < 0;
     }
   }
-  std::vector<std::wstring> movedAside;
+  std::vector<RetiredFile> retired;
   for (const wchar_t* name :
        {shell_ext::kShellExt64, shell_ext::kShellExt, shell_ext::kBar64, shell_ext::kBar}) {
-    bool moved = false;
-    std::wstring full = RetireFile(*this, name, &moved);
-    if (moved) movedAside.push_back(full);
+    RetiredFile file;
+    RetireFile(*this, name, &file);
+    if (file.movedToBackup || !file.keptCopy.empty()) retired.push_back(file);
   }
   // Only the shell extension matters to the shell restart; the toolbar is
   // loaded by browsers, not by the shell.
@@ -133,14 +148,24 @@ std::vector<std::wstring> SetupContext::PrepareShellExtensionUpdate() {
     leftOver = leftOver || Exists(full) || Exists(full + L".bak");
   }
   shellExtCleared = !leftOver;
-  return movedAside;
+  return retired;
 }
 
-// Only this run's own ".bak" copies, and never over a DLL the extraction
-// already brought: the move does not replace.
-void SetupContext::PutBackShellExtensions(const std::vector<std::wstring>& movedAside) {
-  for (const std::wstring& full : movedAside) {
-    ::MoveFileExW((full + L".bak").c_str(), full.c_str(), 0);
+// Only what this run took away, and never over a DLL the extraction already
+// brought: the moves do not replace.
+void SetupContext::PutBackShellExtensions(const std::vector<RetiredFile>& retired) {
+  for (const RetiredFile& file : retired) {
+    if (file.movedToBackup) ::MoveFileExW((file.path + L".bak").c_str(), file.path.c_str(), 0);
+    if (!file.keptCopy.empty()) {
+      ::MoveFileExW(file.keptCopy.c_str(), file.path.c_str(), MOVEFILE_COPY_ALLOWED);
+    }
+  }
+  DiscardRetiredCopies(retired);
+}
+
+void SetupContext::DiscardRetiredCopies(const std::vector<RetiredFile>& retired) {
+  for (const RetiredFile& file : retired) {
+    if (!file.keptCopy.empty()) ::DeleteFileW(file.keptCopy.c_str());
   }
 }
 
@@ -163,6 +188,7 @@ BOOL SetupContext::RegisterShellExtensions() {
 void SetupContext::RequestProductRegistration() {
   if (IsVistaOrLater() && !IsElevated()) return;
   if (!Exists(productExe)) return;
+  HeldFile held(productExe.c_str());
   if (!Restarted) {
     if (!VerifyOrReport(productExe)) return;
     SHELLEXECUTEINFOW request = {};

@@ -4,6 +4,7 @@
 #include <string>
 
 class SetupContext;
+struct RetiredFile;
 
 // The product's shell-extension and toolbar DLLs, registered as COM servers.
 namespace shell_ext {
@@ -15,9 +16,10 @@ inline constexpr wchar_t kBar64[] = L"KelvoCloudEnterpriseBar64.dll";
 
 // Frees a file name of the install folder for the file extraction brings:
 // deletes it, or, when it cannot be deleted (loaded by the shell), moves it
-// to "<name>.bak" (and then sets *movedAside). Returns the full path.
+// to "<name>.bak". With retired, a deleted file is copied to the temporary
+// folder first and *retired says how to bring it back. Returns the full path.
 std::wstring RetireFile(const SetupContext& context, const wchar_t* fileName,
-                        bool* movedAside = nullptr);
+                        RetiredFile* retired = nullptr);
 
 // "<system folder>\regsvr32.exe /s ", built once; empty while the system
 // folder cannot be read. A DLL's quoted path follows it.
