@@ -19,7 +19,11 @@ BOOL ProbeMutex(const wchar_t* name, const wchar_t* payload, HANDLE* handle) {
       copy.dwData = 0;
       copy.cbData = sizeof(data);
       copy.lpData = data;
-      ::SendMessageW(other, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+      // Bounded: a first instance that does not answer must not hold this
+      // one, which is about to end, for ever.
+      DWORD_PTR ignored = 0;
+      ::SendMessageTimeoutW(other, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy),
+                            SMTO_ABORTIFHUNG, 5000, &ignored);
     }
   }
   return TRUE;

@@ -16,6 +16,7 @@
 #include "install/ShellAutomation.h"
 #include "install/StartProcess.h"
 #include "unpack/FileTrust.h"
+#include "unpack/HeldFile.h"
 #include "unpack/TrustedLaunch.h"
 #include "util/WindowsVersion.h"
 
@@ -100,6 +101,8 @@ void SetupContext::PostInstallLaunch() {
   if (request.writeRun) WriteAutoStartEntry();
   if (!request.launch) return;
 
+  // Checked and started under one hold: what starts is what was checked.
+  HeldFile held(productExe.c_str());
   if (GreenMode) {
     // Without administrator rights there is no elevation to shed, and the
     // product starts plainly.

@@ -11,6 +11,7 @@
 #include "install/RunAndWait.h"
 #include "install/ShellAutomation.h"
 #include "unpack/FileTrust.h"
+#include "unpack/HeldFile.h"
 #include "unpack/TrustedLaunch.h"
 #include "util/WindowsVersion.h"
 
@@ -71,6 +72,7 @@ BOOL ShouldRestartExplorer(const SetupContext& context) {
 void SetupContext::RefreshShellStep() {
   LoadOverlaysIfRoom();
   if (!ShouldRestartExplorer(*this)) return;
+  HeldFile held(productExe.c_str());
   if (!ConfirmTrustedOrReport(productExe.c_str())) return;
   wchar_t file[260] = {};
   _snwprintf(file, 259, L"\"%s\"", productExe.c_str());

@@ -5,8 +5,10 @@
 
 #include "app/InstallApp.h"
 #include "unpack/FolderDacl.h"
+#include "unpack/HeldFile.h"
 #include "unpack/ResourceUnpack.h"
 #include "unpack/ResourceUnpackEx.h"
+#include "unpack/SignatureCheck.h"
 #include "unpack/TempPath.h"
 #include "util/FolderOps.h"
 #include "util/LibraryLoadFlags.h"
@@ -52,7 +54,14 @@ bool ArchiveLibrary::LoadArchiveLibrary(HMODULE module, const wchar_t* name, con
   DeleteDirectoryTreeDeferred(folder.c_str());
 
   libraryPath_ = copy;
-  LoadLibraryFile(libraryPath_.c_str());
+  // The copy lies in the user's temporary folder, which every program of the
+  // user's may write: it is loaded only while it is still the signed library
+  // packed here, checked and loaded under one hold.
+  HeldFile held(copy.c_str());
+  LONG level = -1;
+  if (held.held() && VerifyOpenFileSignature(held.handle(), &level) && level != 3) {
+    LoadLibraryFile(libraryPath_.c_str());
+  }
   loaded_ = true;
   ::MoveFileExW(libraryPath_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   return true;

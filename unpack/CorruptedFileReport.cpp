@@ -4,6 +4,7 @@
 #include <wchar.h>
 
 #include "unpack/FileTrust.h"
+#include "unpack/HeldFile.h"
 #include "unpack/KelvoBaseInterface.h"
 #include "util/SystemSeam.h"
 
@@ -30,10 +31,9 @@ bool SuiteIsStableRelease() {
   }
   folder[1023] = L'\0';
   wchar_t library[MAX_PATH] = {};
-  if (!::PathCombineW(library, folder, L"Kelvover.dll") || !::PathFileExistsW(library) ||
-      !IsTrustedFile(library)) {
-    return false;
-  }
+  if (!::PathCombineW(library, folder, L"Kelvover.dll")) return false;
+  HeldFile held(library);
+  if (!::PathFileExistsW(library) || !IsTrustedFile(library)) return false;
   HMODULE module = ::LoadLibraryW(library);
   if (!module) return false;
   typedef int(WINAPI * IsBetaVersionFunc)();

@@ -165,11 +165,16 @@ BOOL VerifyFileSignature(const wchar_t* path, LONG* level) {
   HANDLE file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (file == INVALID_HANDLE_VALUE) return FALSE;
+  BOOL verified = VerifyOpenFileSignature(file, level);
+  ::CloseHandle(file);
+  return verified;
+}
+
+BOOL VerifyOpenFileSignature(HANDLE file, LONG* level) {
   BYTE* work = static_cast<BYTE*>(::HeapAlloc(::GetProcessHeap(), 0, kSignatureWorkBufferSize));
   SignatureCheckRecord record = {};
   BOOL ran = work && CheckEmbeddedSignature(file, work, &record);
   if (work) ::HeapFree(::GetProcessHeap(), 0, work);
-  ::CloseHandle(file);
   if (level) *level = record.level;
   return ran && record.status != kSignatureMissing && record.status != kSignatureInvalid;
 }

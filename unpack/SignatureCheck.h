@@ -32,6 +32,8 @@ BOOL CheckEmbeddedSignature(HANDLE file, BYTE* work, SignatureCheckRecord* recor
 // Opens path (share read) and checks it. True only for a signature that
 // verifies with one of the four keys; level receives the record's level.
 BOOL VerifyFileSignature(const wchar_t* path, LONG* level);
+// The same for a file the caller holds open (read access).
+BOOL VerifyOpenFileSignature(HANDLE file, LONG* level);
 
 // The four 264-byte key records: u32 public exponent, u32 key id, 256-byte
 // big-endian modulus.

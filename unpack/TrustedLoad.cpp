@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "unpack/HeldFile.h"
 #include "unpack/SignatureCheck.h"
 #include "util/LibraryLoadFlags.h"
 #include "util/SystemSeam.h"
@@ -61,8 +62,10 @@ HMODULE LoadTrustedLibrary(const wchar_t* libraryPath) {
 
   if (QuerySelfProtection() != 0) return LoadPath(libraryPath);
 
+  // Checked and loaded under one hold: the file loaded is the file checked.
+  HeldFile file(libraryPath);
   LONG level = kLevelUndetermined;
-  if (!VerifyFileSignature(libraryPath, &level)) return nullptr;
+  if (!file.held() || !VerifyOpenFileSignature(file.handle(), &level)) return nullptr;
   if (level == kLevelUntrusted || level == kLevelUndetermined) return nullptr;
   return LoadPath(libraryPath);
 }

@@ -195,6 +195,20 @@ TEST_F(InstallWorkerTest, DamagedLibraryCabinetReports5131WithoutExtracting) {
   EXPECT_TRUE(ListFolder(context_.installDir).empty());
 }
 
+// The library's copy lies in a folder every program of the user's may write:
+// one that is not the signed library packed by the build is never loaded.
+TEST_F(InstallWorkerTest, UnsignedLibraryInItsCabinetIsNotLoaded) {
+  std::string cabinet;
+  ASSERT_TRUE(ReadFileBytes(std::wstring(KELVO_TEST_DATA_WIN) + L"\\unsigned-7z.cab", &cabinet));
+  ScopedTempDir copies;
+  std::wstring copy = CopyInstallerWithResource(copies.path(), L"IDR_7Z_CAB_DLL", L"DLL", cabinet);
+  InstallerModule unsigned7z(copy);
+  Start(unsigned7z.get());
+  worker_.Post(kCmdExtract, 0);
+  ASSERT_TRUE(observer_.WaitFor(kMsgExtractFailed, 1, 20000));
+  EXPECT_FALSE(FileExists(context_.productExe));
+}
+
 TEST_F(InstallWorkerTest, ScheduleWithoutObserverInstallsNothing) {
   InstallerModule installer;
   Start(installer.get());
