@@ -5,12 +5,19 @@
 
 #include "unpack/ReplaceFile.h"
 #include "util/FolderOps.h"
+#include "util/SystemSeam.h"
 
 namespace {
 
 std::wstring WithBackslash(const std::wstring& folder) {
   if (!folder.empty() && folder.back() == L'\\') return folder;
   return folder + L"\\";
+}
+
+ULONGLONG FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 }  // namespace
@@ -69,9 +76,29 @@ bool CUnzipCallback::PlaceItem(const Item& item) {
   return ::PathFileExistsW(destination.c_str()) != FALSE;
 }
 
+// Moves to another drive copy every byte. They start only when the target
+// drive holds what the new files add, and the largest of them once more
+// (its old copy goes only after the new one is complete): a drive that fills
+// half-way would leave the product half old, half new.
+bool CUnzipCallback::TargetHasRoomForTheCopies() const {
+  if (!(moveFlags_ & MOVEFILE_COPY_ALLOWED)) return true;
+  ULONGLONG added = 0, largest = 0, freed = 0;
+  for (const Item& item : staged_) {
+    if (item.isDirectory) continue;
+    ULONGLONG size = FileSize(stagingFolder_ + item.relativePath);
+    added += size;
+    if (size > largest) largest = size;
+    freed += FileSize(targetFolder_ + item.relativePath);
+  }
+  ULARGE_INTEGER callerFree = {}, total = {}, free = {};
+  if (!Seam().GetDiskFreeSpaceExW(targetFolder_.c_str(), &callerFree, &total, &free)) return true;
+  ULONGLONG needed = added > freed ? added - freed : 0;
+  return callerFree.QuadPart >= needed + largest;
+}
+
 int CUnzipCallback::OnFinish(bool succeeded) {
-  placed_ = succeeded;
-  if (succeeded) {
+  placed_ = succeeded && TargetHasRoomForTheCopies();
+  if (placed_) {
     for (const Item& item : staged_) {
       if (!PlaceItem(item)) placed_ = false;
     }

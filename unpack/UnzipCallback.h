@@ -41,6 +41,7 @@ class CUnzipCallback : public IExtractCallback {
     bool isDirectory;
   };
   bool PlaceItem(const Item& item);
+  bool TargetHasRoomForTheCopies() const;
 
   std::wstring targetFolder_;
   std::wstring stagingFolder_;
