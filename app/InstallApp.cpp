@@ -56,6 +56,8 @@ BOOL CInstallApp::Init(HINSTANCE module, const wchar_t* argumentString) {
 }
 
 int CInstallApp::Run() {
+  context.options = *this;
+  context.resources = ResourceModule();
   context.SetUp();
   if (!RunPreChecks()) return 0;
 

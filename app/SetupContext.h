@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/InstallOptions.h"
 #include "unpack/ExtractedItems.h"
 
 // The install state every stage shares: where the product goes, what is
@@ -53,6 +54,11 @@ class SetupContext {
   void PostInstallLaunch();
   // Closes the product mutex taken for an upgrade, once its files are in place.
   void ReleaseProductMutex();
+
+  // What the steps read of the run: the options, copied from the application
+  // before the set-up, and the module holding the installer's resources.
+  InstallOptions options;
+  HMODULE resources = nullptr;
 
   std::wstring appDataDir;
   std::wstring startMenuDir;

@@ -105,6 +105,7 @@ void InstallWorker::Extract() {
   }
   if (archiveLibrary_.loaded()) {
     std::vector<RetiredFile> retired = context_->PrepareShellExtensionUpdate();
+    archiveLibrary_.spreadPermissions = context_->options.canWriteMachineRegistry != FALSE;
     result = archiveLibrary_.ExtractMainArchive(resources_, L"ID_KELVOZIP_MAIN", L"BINARY", folder,
                                                 record);
     // The product must stay whole: its shell DLLs come back when the new

@@ -9,7 +9,6 @@
 
 #include "app/Elevation.h"
 #include "app/ElevationFlags.h"
-#include "app/InstallApp.h"
 #include "app/SetupContext.h"
 #include "install/PostInstallLaunch.h"
 #include "install/ProcessList.h"
@@ -97,7 +96,7 @@ LaunchRequest BuildLaunchRequest(const SetupContext& context, const InstallOptio
 // the user's ordinary rights.
 void SetupContext::PostInstallLaunch() {
   FlagIntroIfChanged(*this);
-  LaunchRequest request = BuildLaunchRequest(*this, App());
+  LaunchRequest request = BuildLaunchRequest(*this, options);
   if (request.writeRun) WriteAutoStartEntry();
   if (!request.launch) return;
 

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "app/ElevationFlags.h"
-#include "app/InstallApp.h"
 #include "app/ProductNames.h"
 #include "app/SetupContext.h"
 #include "app/VersionCompare.h"
@@ -83,7 +82,7 @@ void SetupContext::LocatePreviousInstall(INT32* mode, std::wstring* folder,
   auto recognise = [&](const std::wstring& exe) {
     if (!IsTrustedFile(exe.c_str())) return false;
     previousVersion = ReadFileVersionText(exe.c_str());
-    switch (CompareVersions(previousVersion.c_str(), App().ownVersion.c_str())) {
+    switch (CompareVersions(previousVersion.c_str(), options.ownVersion.c_str())) {
       case -1: *mode = kUpgrade; break;
       case 0: *mode = kOverwrite; break;
       default: *mode = kNewerInstalled; break;
@@ -99,12 +98,12 @@ void SetupContext::LocatePreviousInstall(INT32* mode, std::wstring* folder,
   } else {
     chosen = DefaultBaseFolder() + L"\\" + registry_names::kDefaultFolderName;
     if (!GreenMode && !(FileExists(MainExeIn(chosen)) && recognise(MainExeIn(chosen)))) {
-      const CInstallApp& app = App();
-      if (app.silent && !app.installDirOverride.empty() && !IsDriveRoot(app.installDirOverride)) {
+      if (options.silent && !options.installDirOverride.empty() &&
+          !IsDriveRoot(options.installDirOverride)) {
         // Named for the product already here, as the install click names it:
         // the payload is pre-extracted where it stays, and never into a
         // folder of the user's that a move elsewhere would have to clear.
-        std::wstring target = NormalizeProductFolder(app.installDirOverride);
+        std::wstring target = NormalizeProductFolder(options.installDirOverride);
         if (UsableOverrideFolder(target)) chosen = target;
       }
     }

@@ -3,7 +3,6 @@
 
 #include <string>
 
-#include "app/InstallApp.h"
 #include "app/ProductNames.h"
 #include "app/SetupContext.h"
 #include "install/RegistryNames.h"
@@ -69,7 +68,6 @@ void SetupContext::WriteRegistryRecords() {
 void SetupContext::WriteUninstallEntry() {
   using namespace registry_names;
   const wchar_t* key = product::kUninstallKey;
-  const CInstallApp& app = App();
   // Written over the existing entry, and only then are the values of earlier
   // versions removed: deleting the key first would leave the machine without
   // an entry if the process ended in between.
@@ -78,12 +76,12 @@ void SetupContext::WriteUninstallEntry() {
       {L"DisplayName", productName},
       {L"UninstallString", installDir + L"\\" + kUninstaller},
       {L"DisplayIcon", productExe},
-      {L"DisplayVersion", app.ownVersion},
+      {L"DisplayVersion", options.ownVersion},
       {L"NSIS:StartMenuDir", productName},
       {L"URLInfoAbout", kMakerHomePage},
       {L"Publisher", kPublisher},
-      {L"pid", app.pid},
-      {L"mid", app.mid},
+      {L"pid", options.pid},
+      {L"mid", options.mid},
       {L"InstName", OwnFileName()},
   };
   constexpr size_t kCount = sizeof(values) / sizeof(values[0]);

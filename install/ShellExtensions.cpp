@@ -5,7 +5,6 @@
 
 #include "app/ElevationFlags.h"
 #include "app/Elevation.h"
-#include "app/InstallApp.h"
 #include "app/SetupContext.h"
 #include "app/VersionCompare.h"
 #include "install/RunAndWait.h"
@@ -63,9 +62,9 @@ BOOL CallDllInstall(const std::wstring& path) {
 
 }  // namespace
 
-std::wstring MinimumToolbarVersion() {
+std::wstring MinimumToolbarVersion(HMODULE resources) {
   wchar_t text[64] = {};
-  HINSTANCE resources = App().instance ? App().instance : ::GetModuleHandleW(nullptr);
+  if (!resources) resources = ::GetModuleHandleW(nullptr);
   if (::LoadStringW(resources, kMinimumToolbarVersionString, text, 64) > 0) return text;
   return kMinimumToolbarVersionFallback;
 }
@@ -126,11 +125,11 @@ BOOL RegisterDll(const SetupContext& context, const wchar_t* fileName) {
 // new extension and frees the DLL names the shell may still hold loaded.
 std::vector<RetiredFile> SetupContext::PrepareShellExtensionUpdate() {
   shellExtOutdated = FALSE;
-  if (!App().silent) {
+  if (!options.silent) {
     std::wstring bar = InstallPath(*this, shell_ext::kBar);
     if (Exists(bar)) {
       std::wstring installed = ReadFileVersionText(bar.c_str());
-      shellExtOutdated = CompareVersions(installed.c_str(), MinimumToolbarVersion().c_str()) < 0;
+      shellExtOutdated = CompareVersions(installed.c_str(), MinimumToolbarVersion(resources).c_str()) < 0;
     }
   }
   std::vector<RetiredFile> retired;

@@ -30,4 +30,4 @@ const wchar_t* RegistrationPrefix();
 BOOL RegisterDll(const SetupContext& context, const wchar_t* fileName);
 
 // The oldest toolbar that still works with the new shell extension.
-std::wstring MinimumToolbarVersion();
+std::wstring MinimumToolbarVersion(HMODULE resources);

@@ -4,7 +4,6 @@
 #include <wchar.h>
 
 #include "app/Elevation.h"
-#include "app/InstallApp.h"
 #include "app/SetupContext.h"
 #include "install/OverlayLoad.h"
 #include "install/ProcessList.h"
@@ -59,7 +58,7 @@ BOOL ShouldRestartExplorer(const SetupContext& context) {
     if (!context.shellExtCleared) return FALSE;
   }
   // An unattended update must not take the user's desktop away.
-  if (App().silent && (context.installMode == kUpgrade || context.installMode == kOverwrite)) {
+  if (context.options.silent && (context.installMode == kUpgrade || context.installMode == kOverwrite)) {
     return FALSE;
   }
   std::wstring handedOver = TakeHandOverFolder();

@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "app/InstallApp.h"
 #include "app/ProductNames.h"
 #include "app/SetupContext.h"
 #include "app/VersionCompare.h"
@@ -109,7 +108,7 @@ void RemoveFormerFavouritesLink() {
 }  // namespace
 
 void SetupContext::CreateShortcuts() {
-  const BOOL silent = App().silent;
+  const BOOL silent = options.silent;
   const std::wstring startMenuLink = Format2(L"%s\\%s.lnk", startMenuDir, productName);
   const std::wstring uninstallLink = Format2(L"%s\\卸载%s.lnk", startMenuDir, productName);
   const std::wstring desktopLink = Format2(L"%s\\%s.lnk", desktopDir, productName);
@@ -177,5 +176,5 @@ void SetupContext::CreateShortcuts() {
 
 void SetupContext::CreateDesktopShortcut() {
   CreateLink(productExe.c_str(), Format2(L"%s\\%s.lnk", desktopDir, productName).c_str(), nullptr);
-  if (!App().silent) NotifyAssociationsChanged();
+  if (!options.silent) NotifyAssociationsChanged();
 }

@@ -3,7 +3,6 @@
 #include <shlwapi.h>
 #include <wchar.h>
 
-#include "app/InstallApp.h"
 #include "unpack/FolderDacl.h"
 #include "unpack/HeldFile.h"
 #include "unpack/ResourceUnpack.h"
@@ -80,7 +79,7 @@ bool ArchiveLibrary::ExtractMainArchive(HMODULE module, const wchar_t* name, con
   if (!unpack.LoadFromResource(module, name, type)) return false;
   bool result = unpack.Unpack(installFolder, true, record);
   FreeLoadedLibrary();
-  if (App().canWriteMachineRegistry) {
+  if (spreadPermissions) {
     CopyFolderDacl(installFolder.c_str(), PermissionSource(installFolder).c_str());
   }
   return result;

@@ -22,6 +22,9 @@ class ArchiveLibrary {
   void ReleaseArchiveLibrary();
 
   const std::wstring& libraryPath() const { return libraryPath_; }
+  // Whether an extraction gives the installed tree the permissions of its
+  // parent folder: only with the right to write the machine's records.
+  bool spreadPermissions = true;
   bool loaded() const { return loaded_; }
 
  private:

@@ -46,8 +46,8 @@ TEST(FavouritesLink, FormerNameLinkIsRemovedAndTheShellToldEvenWhenSilent) {
 
   g_notices.clear();
   Seam().SHChangeNotify = &RecordNotice;
-  App().silent = TRUE;
   SetupContext context;
+  context.options.silent = TRUE;
   context.productName = product::kName;
   context.installMode = kOverwrite;
   context.installDir = dir.path();

@@ -26,16 +26,17 @@ std::wstring SpecialFolder(int csidl) {
 
 class InstallModeTest : public ::testing::Test {
  protected:
+  InstallOptions options_;
   void SetUp() override {
-    App().ownVersion = L"1.0.0.10";
-    App().silent = FALSE;
-    App().installDirOverride.clear();
+    options_.ownVersion = L"1.0.0.10";
+    options_.silent = FALSE;
+    options_.installDirOverride.clear();
     GreenMode = FALSE;
   }
   void TearDown() override {
     GreenMode = FALSE;
-    App().silent = FALSE;
-    App().installDirOverride.clear();
+    options_.silent = FALSE;
+    options_.installDirOverride.clear();
   }
 
   // An installed copy of the given version, registered in the uninstall entry.
@@ -53,6 +54,7 @@ class InstallModeTest : public ::testing::Test {
 
   SetupContext Located() {
     SetupContext context;
+    context.options = options_;
     context.SetUp();
     return context;
   }
@@ -105,7 +107,7 @@ TEST_F(InstallModeTest, SameVersionIsAnOverwrite) {
 
 TEST_F(InstallModeTest, NewerInstalledCopyIsRefusedNumerically) {
   Install(L"1.0.0.10");
-  App().ownVersion = L"1.0.0.9";
+  options_.ownVersion = L"1.0.0.9";
   SetupContext context = Located();
   EXPECT_EQ(context.installMode, kNewerInstalled);
   EXPECT_EQ(context.previousVersion, L"1.0.0.10");
@@ -113,7 +115,7 @@ TEST_F(InstallModeTest, NewerInstalledCopyIsRefusedNumerically) {
 
 TEST_F(InstallModeTest, TwoPartOwnVersionComparesAsFourParts) {
   Install(L"1.2.0.0");
-  App().ownVersion = L"1.2";
+  options_.ownVersion = L"1.2";
   EXPECT_EQ(Located().installMode, kOverwrite);
 }
 
@@ -163,39 +165,39 @@ TEST_F(InstallModeTest, GreenModeIgnoresTheInstalledCopyAndInstallsPerUser) {
 // The product's own folder inside the one given, made at once: the
 // pre-extraction then goes where the install stays.
 TEST_F(InstallModeTest, SilentInstallFolderOverrideGetsTheProductFolderForAFreshInstall) {
-  App().silent = TRUE;
-  App().installDirOverride = dir_.Join(L"Chosen\\Deeper");
+  options_.silent = TRUE;
+  options_.installDirOverride = dir_.Join(L"Chosen\\Deeper");
   SetupContext context = Located();
   EXPECT_EQ(context.installMode, kFreshInstall);
   EXPECT_EQ(context.installDir, dir_.Join(L"Chosen\\Deeper\\Kelvopeltbox"));
   EXPECT_TRUE(IsFolder(dir_.Join(L"Chosen\\Deeper\\Kelvopeltbox")));
-  App().installDirOverride = dir_.Join(L"Chosen\\Deeper\\Kelvopeltbox\\");
+  options_.installDirOverride = dir_.Join(L"Chosen\\Deeper\\Kelvopeltbox\\");
   EXPECT_EQ(Located().installDir, dir_.Join(L"Chosen\\Deeper\\Kelvopeltbox"));
 }
 
 TEST_F(InstallModeTest, SilentOverrideNamingADriveRootKeepsTheDefault) {
-  App().silent = TRUE;
-  App().installDirOverride = L"C:";
+  options_.silent = TRUE;
+  options_.installDirOverride = L"C:";
   EXPECT_EQ(Located().installDir, DefaultFolder());
-  App().installDirOverride = L"C:\\";
+  options_.installDirOverride = L"C:\\";
   EXPECT_EQ(Located().installDir, DefaultFolder());
 }
 
 TEST_F(InstallModeTest, SilentOverrideThatCannotBeCreatedKeepsTheDefault) {
   ASSERT_TRUE(WriteFileBytes(dir_.Join(L"plain"), "a file, not a folder"));
-  App().silent = TRUE;
-  App().installDirOverride = dir_.Join(L"plain\\sub");
+  options_.silent = TRUE;
+  options_.installDirOverride = dir_.Join(L"plain\\sub");
   EXPECT_EQ(Located().installDir, DefaultFolder());
-  App().installDirOverride = dir_.Join(L"plain");
+  options_.installDirOverride = dir_.Join(L"plain");
   EXPECT_EQ(Located().installDir, DefaultFolder());
 }
 
 TEST_F(InstallModeTest, OverrideIsIgnoredWhenNotSilentOrWhenInstalled) {
-  App().installDirOverride = dir_.Join(L"Chosen");
+  options_.installDirOverride = dir_.Join(L"Chosen");
   EXPECT_EQ(Located().installDir, DefaultFolder());
   EXPECT_FALSE(FileExists(dir_.Join(L"Chosen")));
 
-  App().silent = TRUE;
+  options_.silent = TRUE;
   std::wstring folder = Install(L"1.0.0.9");
   EXPECT_EQ(Located().installDir, folder);
   EXPECT_FALSE(FileExists(dir_.Join(L"Chosen")));

@@ -33,15 +33,9 @@ BOOL WINAPI PlainToken(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID info, DWORD, PDWO
   return TRUE;
 }
 
-void ResetOptions() {
-  CInstallApp& app = App();
-  app.silent = FALSE;
-  app.silentRun = TRUE;
-  app.pid[0] = L'\0';
-  GreenMode = FALSE;
-}
+void ResetOptions() { GreenMode = FALSE; }
 
-void SetPid(const wchar_t* pid) { lstrcpynW(App().pid, pid, 260); }
+void SetPid(InstallOptions& options, const wchar_t* pid) { lstrcpynW(options.pid, pid, 260); }
 
 // The switches alone, without starting anything.
 class LaunchRequestTest : public ::testing::Test {
@@ -51,7 +45,7 @@ class LaunchRequestTest : public ::testing::Test {
     context_.productExe = L"C:\\Kelvo\\KelvoCloudEnterpriseSync.exe";
   }
   void TearDown() override { ResetOptions(); }
-  LaunchRequest Build() { return BuildLaunchRequest(context_, App()); }
+  LaunchRequest Build() { return BuildLaunchRequest(context_, context_.options); }
   SetupContext context_;
 };
 
@@ -69,7 +63,7 @@ TEST_F(LaunchRequestTest, InteractiveUpgradeFromTheFormerNameWithAnOutdatedToolb
 }
 
 TEST_F(LaunchRequestTest, SilentUpgradeStartsAsAtLogOn) {
-  App().silent = TRUE;
+  context_.options.silent = TRUE;
   context_.installMode = kUpgrade;
   LaunchRequest request = Build();
   EXPECT_TRUE(request.launch);
@@ -78,7 +72,7 @@ TEST_F(LaunchRequestTest, SilentUpgradeStartsAsAtLogOn) {
 }
 
 TEST_F(LaunchRequestTest, SilentOverwriteWithOutdatedToolbarCarriesBothSwitches) {
-  App().silent = TRUE;
+  context_.options.silent = TRUE;
   context_.installMode = kOverwrite;
   context_.shellExtOutdated = TRUE;
   LaunchRequest request = Build();
@@ -88,13 +82,13 @@ TEST_F(LaunchRequestTest, SilentOverwriteWithOutdatedToolbarCarriesBothSwitches)
 }
 
 TEST_F(LaunchRequestTest, SilentRunOffStartsNothingButFromUiStillWritesRun) {
-  App().silent = TRUE;
-  App().silentRun = FALSE;
-  SetPid(L"FromUI");
+  context_.options.silent = TRUE;
+  context_.options.silentRun = FALSE;
+  SetPid(context_.options, L"FromUI");
   LaunchRequest request = Build();
   EXPECT_FALSE(request.launch);
   EXPECT_TRUE(request.writeRun);
-  SetPid(L"fromui2");
+  SetPid(context_.options, L"fromui2");
   EXPECT_FALSE(Build().writeRun);
 }
 
@@ -149,7 +143,7 @@ TEST_F(PostInstallLaunchTest, InteractiveUpgradeFromTheFormerNameWithAnOutdatedT
 }
 
 TEST_F(PostInstallLaunchTest, SilentUpgradeWithSilentRunStartsWithAutostart) {
-  App().silent = TRUE;
+  context_.options.silent = TRUE;
   context_.installMode = kUpgrade;
   context_.PostInstallLaunch();
   EXPECT_EQ(LaunchLine(), Quoted() + L" /autostart");
@@ -157,9 +151,9 @@ TEST_F(PostInstallLaunchTest, SilentUpgradeWithSilentRunStartsWithAutostart) {
 
 TEST_F(PostInstallLaunchTest, SilentRunOffStartsNothingWhileFromUiWritesTheRunValue) {
   RegistrySandbox sandbox;
-  App().silent = TRUE;
-  App().silentRun = FALSE;
-  SetPid(L"fromui");
+  context_.options.silent = TRUE;
+  context_.options.silentRun = FALSE;
+  SetPid(context_.options, L"fromui");
   context_.PostInstallLaunch();
   // A started product would be in the process list by now.
   EXPECT_FALSE(IsProductRunning());
@@ -328,7 +322,7 @@ TEST_F(ShellRestartTest, OutdatedToolbarNeedsTheOldExtensionCleared) {
 
 TEST_F(ShellRestartTest, SilentUpdateNeverRestartsTheShell) {
   HoldExtensionMutex();
-  App().silent = TRUE;
+  context_.options.silent = TRUE;
   for (INT32 mode : {kUpgrade, kOverwrite}) {
     context_.installMode = mode;
     EXPECT_FALSE(ShouldRestartExplorer(context_));

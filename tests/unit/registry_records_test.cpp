@@ -56,10 +56,10 @@ class RegistryRecordsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ::CoInitialize(nullptr);
-    App().ownVersion = L"2.0.0.1130";
-    App().silent = TRUE;
-    wcscpy(App().pid, L"pid-7");
-    wcscpy(App().mid, L"mid-0123456789abcdef");
+    context_.options.ownVersion = L"2.0.0.1130";
+    context_.options.silent = TRUE;
+    wcscpy(context_.options.pid, L"pid-7");
+    wcscpy(context_.options.mid, L"mid-0123456789abcdef");
     context_.productName = product::kName;
     context_.installDir = dir_.Join(L"Program\\Kelvopeltbox");
     context_.productExe = context_.installDir + L"\\KelvoCloudEnterpriseSync.exe";

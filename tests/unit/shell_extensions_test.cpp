@@ -43,12 +43,12 @@ class ShellExtensionsTest : public ::testing::Test {
   void SetUp() override {
     context_.installDir = install_.path();
     context_.productExe = install_.Join(L"KelvoCloudEnterpriseSync.exe");
-    App().silent = FALSE;
+    context_.options.silent = FALSE;
     Restarted = FALSE;
   }
   void TearDown() override {
     ResetSystemSeam();
-    App().silent = FALSE;
+    context_.options.silent = FALSE;
     Restarted = FALSE;
   }
   bool Install(std::initializer_list<const wchar_t*> files,
@@ -166,7 +166,7 @@ TEST_F(ShellExtensionsTest, LoadedToolbarDoesNotCountAgainstClearing) {
 }
 
 TEST_F(ShellExtensionsTest, ToolbarOlderThanTheMinimumIsOutdated) {
-  EXPECT_EQ(MinimumToolbarVersion(), L"1.0.1.1030");
+  EXPECT_EQ(MinimumToolbarVersion(nullptr), L"1.0.1.1030");
   ASSERT_TRUE(Install({shell_ext::kBar}, L"1.0.1.1029"));
   context_.PrepareShellExtensionUpdate();
   EXPECT_TRUE(context_.shellExtOutdated);
@@ -184,7 +184,7 @@ TEST_F(ShellExtensionsTest, ToolbarAtTheMinimumOrAbsentIsCurrent) {
 }
 
 TEST_F(ShellExtensionsTest, SilentInstallDoesNotLookAtTheToolbar) {
-  App().silent = TRUE;
+  context_.options.silent = TRUE;
   ASSERT_TRUE(Install({shell_ext::kBar}, L"1.0.0.1"));
   context_.PrepareShellExtensionUpdate();
   EXPECT_FALSE(context_.shellExtOutdated);

@@ -62,7 +62,7 @@ class ShortcutsTest : public ::testing::Test {
     g_shellCalls.clear();
     Seam().SHChangeNotify = &RecordNotice;
     Seam().ShellExecuteW = &RecordShellExecute;
-    App().silent = FALSE;
+    c_.options.silent = FALSE;
 
     c_.productName = product::kName;
     c_.installDir = dir_.Join(L"Kelvopeltbox");
@@ -82,7 +82,7 @@ class ShortcutsTest : public ::testing::Test {
   }
   void TearDown() override {
     ResetSystemSeam();
-    App().silent = FALSE;
+    c_.options.silent = FALSE;
     ::CoUninitialize();
   }
 
@@ -137,7 +137,7 @@ TEST_F(ShortcutsTest, DesktopLinkPointingElsewhereIsRewritten) {
 }
 
 TEST_F(ShortcutsTest, SilentInstallSendsNoAssociationNotice) {
-  App().silent = TRUE;
+  c_.options.silent = TRUE;
   c_.CreateShortcuts();
   EXPECT_EQ(TargetOf(DesktopLink()), c_.productExe);
   EXPECT_EQ(TargetOf(QuickLaunch(L"KelvoAI云盘同步版")), c_.productExe);
@@ -247,7 +247,7 @@ TEST_F(ShortcutsTest, DesktopShortcutOfGreenModeIsWrittenWhateverIsThere) {
   EXPECT_EQ(TargetOf(DesktopLink()), c_.productExe);
   EXPECT_EQ(AssociationNotices(), 1);
 
-  App().silent = TRUE;
+  c_.options.silent = TRUE;
   g_notices.clear();
   c_.CreateDesktopShortcut();
   EXPECT_EQ(AssociationNotices(), 0);
