@@ -7,10 +7,6 @@
 #include "app/InstallOptions.h"
 #include "unpack/ExtractedItems.h"
 
-// The install state every stage shares: where the product goes, what is
-// installed already, the user's choices and the step flags. The UI thread
-// writes its choices only before posting the command that makes the worker
-// read them; the worker writes only its step flags and the product mutex.
 // A shell DLL taken out of the extraction's way, and how to bring it back.
 struct RetiredFile {
   std::wstring path;
@@ -20,6 +16,10 @@ struct RetiredFile {
   bool movedToBackup = false;
 };
 
+// The install state every stage shares: where the product goes, what is
+// installed already, the user's choices and the step flags. The UI thread
+// writes its choices only before posting the command that makes the worker
+// read them; the worker writes only its step flags and the product mutex.
 class SetupContext {
  public:
   // Fills the context once, before the pre-checks.

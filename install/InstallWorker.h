@@ -20,8 +20,9 @@ class InstallWorker {
   int SetObserver(IInstallCallback* observer);
   // Posts a command to the worker thread.
   BOOL Post(UINT command, WPARAM wParam);
-  // Tells a running thread to quit once its command is done and waits for it
-  // at most timeoutMs. TRUE when no thread runs any more.
+  // Tells a running thread to quit once its command is done (up to five
+  // posts) and waits for it at most timeoutMs. TRUE when no thread runs any
+  // more.
   BOOL Stop(DWORD timeoutMs);
 
   DWORD threadId() const { return threadId_; }

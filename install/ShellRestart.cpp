@@ -58,7 +58,8 @@ BOOL ShouldRestartExplorer(const SetupContext& context) {
     if (!context.shellExtCleared) return FALSE;
   }
   // An unattended update must not take the user's desktop away.
-  if (context.options.silent && (context.installMode == kUpgrade || context.installMode == kOverwrite)) {
+  if (context.options.silent &&
+      (context.installMode == kUpgrade || context.installMode == kOverwrite)) {
     return FALSE;
   }
   std::wstring handedOver = TakeHandOverFolder();

@@ -19,7 +19,6 @@ struct FolderCheck {
   std::wstring message;
 };
 
-
 // The space an installation needs, in MB (string 151 read as an integer).
 int RequiredSpaceMb();
 // "1023 MB", "1.00 GB".

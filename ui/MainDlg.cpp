@@ -326,27 +326,17 @@ void CMainDlg::PostToWorker(UINT command, WPARAM wParam) {
 void CMainDlg::OnClose() {
   CInstallApp& app = App();
   InstallWorker& worker = app.worker;
-  auto workerRunning = [&worker] {
-    DWORD code = 0;
-    return worker.thread() && ::GetExitCodeThread(worker.thread(), &code) && code == STILL_ACTIVE;
-  };
-  auto stopWorker = [&] {
-    if (!workerRunning()) return;
-    for (int attempt = 0; attempt < 5; ++attempt) {
-      if (worker.Post(kCmdQuit, 0)) break;
-    }
-  };
   ::ShowWindow(hwnd_, SW_HIDE);
   if (cleanupOnClose_) {
     // A pre-extraction may still be running: let the worker finish it and
-    // quit before its folder and library go.
-    // What it pre-extracted goes again, and nothing else the folder holds.
+    // quit; then what it pre-extracted goes again, and nothing else the
+    // folder holds.
     if (worker.Stop(15000)) {
       app.context.preExtracted.RemoveAll();
       worker.archiveLibrary().ReleaseArchiveLibrary();
     }
   }
-  stopWorker();
+  worker.Stop(0);
   ::DestroyWindow(hwnd_);
   ::PostQuitMessage(exitCode_);
 }

@@ -102,13 +102,7 @@ void CPrivateLicenceDlg::ShowText(const std::wstring& text) {
 }
 
 void CPrivateLicenceDlg::OnClose() {
-  InstallWorker& worker = App().worker;
-  DWORD code = 0;
-  if (worker.thread() && ::GetExitCodeThread(worker.thread(), &code) && code == STILL_ACTIVE) {
-    for (int attempt = 0; attempt < 5; ++attempt) {
-      if (worker.Post(kCmdQuit, 0)) break;
-    }
-  }
+  App().worker.Stop(0);
   // Ends the modal loop as a decline; the quit code 0 is the system close's.
   ::EndDialog(hwnd_, IDCANCEL);
   ::PostQuitMessage(0);

@@ -4,21 +4,22 @@
 #include <wchar.h>
 
 #include "unpack/FolderDacl.h"
-#include "unpack/HeldFile.h"
 #include "unpack/ResourceUnpack.h"
 #include "unpack/ResourceUnpackEx.h"
-#include "unpack/SignatureCheck.h"
+#include "unpack/TrustedLoad.h"
 #include "unpack/TempPath.h"
 #include "util/FolderOps.h"
-#include "util/LibraryLoadFlags.h"
 
 namespace {
 
 HMODULE g_library = nullptr;
 
+// The copy lies in the user's temporary folder, which every program of the
+// user's may write: it is loaded only while it is still the signed library
+// packed here, checked and loaded under one hold.
 bool LoadLibraryFile(const wchar_t* path) {
   if (g_library) return true;
-  g_library = ::LoadLibraryExW(path, nullptr, SystemFolderOnlyLoadFlags());
+  g_library = LoadTrustedLibrary(path);
   return g_library != nullptr;
 }
 
@@ -53,14 +54,7 @@ bool ArchiveLibrary::LoadArchiveLibrary(HMODULE module, const wchar_t* name, con
   DeleteDirectoryTreeDeferred(folder.c_str());
 
   libraryPath_ = copy;
-  // The copy lies in the user's temporary folder, which every program of the
-  // user's may write: it is loaded only while it is still the signed library
-  // packed here, checked and loaded under one hold.
-  HeldFile held(copy.c_str());
-  LONG level = -1;
-  if (held.held() && VerifyOpenFileSignature(held.handle(), &level) && level != 3) {
-    LoadLibraryFile(libraryPath_.c_str());
-  }
+  LoadLibraryFile(libraryPath_.c_str());
   loaded_ = true;
   ::MoveFileExW(libraryPath_.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   return true;
