@@ -9,7 +9,6 @@
 #include "ui/BufferedPaint.h"
 #include "ui/DisplayScale.h"
 #include "ui/ResourceString.h"
-#include "util/FolderOps.h"
 #include "util/SystemSeam.h"
 
 namespace {
