@@ -4,7 +4,9 @@
 // and the exit codes.
 // usage: install_bench RUNS INSTALLER "ARGUMENTS with {dir}" [INSTALLER "ARGUMENTS" ...]
 // With several installers they take turns, run by run, and a line is printed
-// for each in the order given.
+// for each in the order given. After the timed runs, one more run of each is
+// watched closely (untimed): where its peak working set goes, and when what
+// it makes appears on the machine.
 //
 // Our installer shows the agreement dialog even when silent on a fresh
 // install; the bench accepts it as a deployment tool's helper would, by
@@ -15,10 +17,13 @@
 #include <stdio.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/MemoryBreakdown.h"
 #include "bench/Timing.h"
+#include "bench/WorkerTimeline.h"
 #include "install/RunAndWait.h"
 #include "install/ShellExtensions.h"
 #include "util/FolderOps.h"
@@ -91,11 +96,88 @@ double TimeShellDllRegistrations(const std::wstring& folder) {
   return any ? total : -1;
 }
 
-// One silent install into a fresh folder; false when it could not start.
-bool InstallOnce(Installer& installer, int run) {
+// What a closely watched run looks at while the installer works.
+class RunWatch {
+ public:
+  virtual ~RunWatch() = default;
+  virtual void Started(HANDLE process, const std::wstring& folder) = 0;
+  virtual void Poll(bool accepted) = 0;
+};
+
+// When each thing an install makes first shows on the machine, seen from
+// outside, every few milliseconds.
+class Timeline : public RunWatch {
+ public:
+  explicit Timeline(const std::wstring& installer) : installer_(installer) {}
+  void Started(HANDLE process, const std::wstring& folder) override {
+    start_ = Now();
+    folder_ = folder;
+    memory_.reset(new bench::MemoryBreakdown(process, folder, installer_));
+    ::SHDeleteKeyW(HKEY_CURRENT_USER, kStandInRegistrations);
+  }
+  void Poll(bool accepted) override {
+    memory_->Sample();
+    Note(L"agreement answered", accepted);
+    Note(L"install folder made", ::PathFileExistsW(folder_.c_str()) != FALSE);
+    Note(L"product files in place",
+         ::PathFileExistsW((folder_ + L"\\KelvoCloudEnterpriseSync.exe").c_str()) != FALSE);
+    Note(L"shell DLLs registered", CountStandInRegistrations() >= 4);
+    Note(L"uninstall entry written", UninstallEntryWritten());
+  }
+  void Print(double total) {
+    memory_->Print();
+    wprintf(L"  seen from outside (s after start):");
+    for (const auto& event : events_) wprintf(L" %ls %.3f;", event.first, event.second);
+    wprintf(L" process ended %.3f\n", total);
+  }
+
+ private:
+  static constexpr wchar_t kStandInRegistrations[] = L"Software\\KelvoStandIn\\Registered";
+  void Note(const wchar_t* what, bool happened) {
+    if (!happened) return;
+    for (const auto& event : events_) {
+      if (event.first == what) return;
+    }
+    events_.push_back({what, Now() - start_});
+  }
+  static DWORD CountStandInRegistrations() {
+    HKEY key = nullptr;
+    DWORD values = 0;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kStandInRegistrations, 0, KEY_QUERY_VALUE, &key) ==
+        ERROR_SUCCESS) {
+      ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                         nullptr, nullptr, nullptr, nullptr);
+      ::RegCloseKey(key);
+    }
+    return values;
+  }
+  static bool UninstallEntryWritten() {
+    for (const wchar_t* name : {L"Kelvo企业云盘同步版", L"KelvoPeerNsis"}) {
+      std::wstring path = std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + name;
+      HKEY key = nullptr;
+      if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) ==
+          ERROR_SUCCESS) {
+        ::RegCloseKey(key);
+        return true;
+      }
+    }
+    return false;
+  }
+
+  std::wstring installer_;
+  std::wstring folder_;
+  double start_ = 0;
+  std::unique_ptr<bench::MemoryBreakdown> memory_;
+  std::vector<std::pair<const wchar_t*, double>> events_;
+};
+
+// One silent install into a fresh folder named runName; false when it could
+// not start. A watched run is left out of the figures.
+bool InstallOnce(Installer& installer, const std::wstring& runName, Timeline* watch = nullptr) {
   ForgetEarlierInstalls();
   wchar_t folder[MAX_PATH];
-  swprintf(folder, MAX_PATH, L"C:\\bench%lu\\run%d\\Kelvopeltbox", ::GetCurrentProcessId(), run);
+  swprintf(folder, MAX_PATH, L"C:\\bench%lu\\%ls\\Kelvopeltbox", ::GetCurrentProcessId(),
+           runName.c_str());
   std::wstring command =
       L"\"" + installer.path + L"\" " + Replace(installer.arguments, L"{dir}", folder);
   STARTUPINFOW startup = {sizeof(startup)};
@@ -106,30 +188,41 @@ bool InstallOnce(Installer& installer, int run) {
     fwprintf(stderr, L"cannot start %ls\n", installer.path.c_str());
     return false;
   }
+  if (watch) watch->Started(info.hProcess, folder);
   // Wine forgets an exited process's counters, so sample while it runs.
   // Once the agreement is accepted the bench stops looking for it.
   bool accepted = false;
+  SIZE_T peak = 0;
   while (::WaitForSingleObject(info.hProcess, 5) == WAIT_TIMEOUT) {
     PROCESS_MEMORY_COUNTERS counters = {sizeof(counters)};
     if (::GetProcessMemoryInfo(info.hProcess, &counters, sizeof(counters))) {
-      installer.peak = std::max(installer.peak, counters.PeakWorkingSetSize);
+      peak = std::max(peak, counters.PeakWorkingSetSize);
     }
     if (!accepted) {
       accepted = AcceptAgreement(info.dwProcessId);
     }
+    if (watch) watch->Poll(accepted);
   }
-  installer.times.push_back(Now() - start);
+  const double elapsed = Now() - start;
   DWORD exitCode = 0;
   ::GetExitCodeProcess(info.hProcess, &exitCode);
-  installer.exitCodes += (installer.exitCodes.empty() ? L"" : L",") + std::to_wstring(exitCode);
   ::CloseHandle(info.hThread);
   ::CloseHandle(info.hProcess);
+  if (watch) {
+    watch->Print(elapsed);
+  } else {
+    installer.times.push_back(elapsed);
+    installer.peak = std::max(installer.peak, peak);
+    installer.exitCodes += (installer.exitCodes.empty() ? L"" : L",") + std::to_wstring(exitCode);
+  }
   std::wstring installed = std::wstring(folder) + L"\\KelvoCloudEnterpriseSync.exe";
   if (!::PathFileExistsW(installed.c_str())) {
-    fwprintf(stderr, L"run %d installed nothing into %ls\n", run, folder);
+    fwprintf(stderr, L"run %ls installed nothing into %ls\n", runName.c_str(), folder);
   }
-  const double registration = TimeShellDllRegistrations(folder);
-  if (registration >= 0) installer.registrations.push_back(registration);
+  if (!watch) {
+    const double registration = TimeShellDllRegistrations(folder);
+    if (registration >= 0) installer.registrations.push_back(registration);
+  }
   wchar_t runFolder[MAX_PATH];
   wcscpy(runFolder, folder);
   ::PathRemoveFileSpecW(runFolder);
@@ -152,7 +245,7 @@ int wmain(int argc, wchar_t** argv) {
   // machine falls on all of them alike.
   for (int run = 0; run < runs; ++run) {
     for (Installer& installer : installers) {
-      if (!InstallOnce(installer, run)) return 2;
+      if (!InstallOnce(installer, L"run" + std::to_wstring(run))) return 2;
     }
   }
   for (Installer& installer : installers) {
@@ -160,6 +253,16 @@ int wmain(int argc, wchar_t** argv) {
             L"exit codes %ls\n",
             Median(installer.times), installer.peak / 1048576.0, Median(installer.registrations),
             installer.exitCodes.c_str());
+  }
+  // The name is the mark the breakdown finds the process's Linux side by.
+  for (Installer& installer : installers) {
+    wprintf(L"watched run of %ls:\n", installer.path.c_str());
+    Timeline watch(installer.path);
+    if (!InstallOnce(installer, L"watched" + std::to_wstring(::GetTickCount()), &watch)) return 2;
+    ForgetEarlierInstalls();
+    wchar_t folder[MAX_PATH];
+    swprintf(folder, MAX_PATH, L"C:\\bench%lu\\steps\\Kelvopeltbox", ::GetCurrentProcessId());
+    bench::PrintWorkerTimeline(installer.path, folder);
   }
   return 0;
 }
