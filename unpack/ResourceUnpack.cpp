@@ -6,6 +6,7 @@
 
 #include "unpack/Cabinet.h"
 #include "unpack/ExtractArchive.h"
+#include "unpack/ResourceFile.h"
 #include "unpack/TempPath.h"
 
 bool LoadResourceBytes(HMODULE module, const wchar_t* name, const wchar_t* type,
@@ -25,6 +26,7 @@ bool LoadResourceBytes(HMODULE module, const wchar_t* name, const wchar_t* type,
 }
 
 bool CResourceUnpack::LoadFromResource(HMODULE module, const wchar_t* name, const wchar_t* type) {
+  module_ = module;
   return LoadResourceBytes(module, name, type, &data_, &size_);
 }
 
@@ -35,19 +37,41 @@ bool CResourceUnpack::WriteToFile(const wchar_t* path) {
   if (file == INVALID_HANDLE_VALUE) return false;
   bool ok = true;
   if (data_ && size_ > 0) {
-    // Through a page-sized buffer: whole blocks, then the remainder.
-    BYTE buffer[4096];
-    LONG offset = 0;
-    while (ok && offset < size_) {
-      DWORD chunk = static_cast<DWORD>(size_ - offset < 4096 ? size_ - offset : 4096);
-      memcpy(buffer, data_ + offset, chunk);
-      DWORD written = 0;
-      ok = ::WriteFile(file, buffer, chunk, &written, nullptr) && written == chunk;
-      offset += static_cast<LONG>(chunk);
+    ResourceFile source(module_, data_, size_);
+    if (source.opened()) {
+      ok = CopyFromFile(source, file);
+    } else {
+      // Through a page-sized buffer: whole blocks, then the remainder.
+      BYTE buffer[4096];
+      LONG offset = 0;
+      while (ok && offset < size_) {
+        DWORD chunk = static_cast<DWORD>(size_ - offset < 4096 ? size_ - offset : 4096);
+        memcpy(buffer, data_ + offset, chunk);
+        DWORD written = 0;
+        ok = ::WriteFile(file, buffer, chunk, &written, nullptr) && written == chunk;
+        offset += static_cast<LONG>(chunk);
+      }
     }
   }
   ::CloseHandle(file);
   return ok;
+}
+
+// In bounded chunks, so a payload of any size costs one buffer.
+bool CResourceUnpack::CopyFromFile(ResourceFile& source, HANDLE target) const {
+  constexpr DWORD kChunk = 64 * 1024;
+  BYTE* buffer = static_cast<BYTE*>(::HeapAlloc(::GetProcessHeap(), 0, kChunk));
+  if (!buffer) return false;
+  LONG copied = 0;
+  DWORD got = 0;
+  bool ok = true;
+  while (ok && copied < size_ && source.Read(buffer, kChunk, &got)) {
+    DWORD written = 0;
+    ok = ::WriteFile(target, buffer, got, &written, nullptr) && written == got;
+    copied += static_cast<LONG>(got);
+  }
+  ::HeapFree(::GetProcessHeap(), 0, buffer);
+  return ok && copied == size_;
 }
 
 bool CResourceUnpack::WriteTempFileAndFolder(std::wstring& file, std::wstring& folder) {

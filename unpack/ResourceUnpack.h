@@ -3,6 +3,8 @@
 
 #include <string>
 
+class ResourceFile;
+
 // Turns one resource of a module into files: written to a temporary file,
 // then expanded as a cabinet or extracted as a 7z archive.
 class CResourceUnpack {
@@ -12,7 +14,8 @@ class CResourceUnpack {
 
   // module null = the installer's own executable.
   bool LoadFromResource(HMODULE module, const wchar_t* name, const wchar_t* type);
-  // Creates the file anew and writes every byte of the loaded resource.
+  // Creates the file anew and writes every byte of the loaded resource,
+  // read from the module's file where it can be, else from the mapping.
   bool WriteToFile(const wchar_t* path);
   // Unpacks into a new "{GUID}.tmp" folder in the temporary folder. The
   // caller owns that folder; on failure the attempt's leftovers stay.
@@ -25,7 +28,9 @@ class CResourceUnpack {
   // Writes the resource to a fresh temporary file and makes a fresh
   // temporary folder beside it.
   bool WriteTempFileAndFolder(std::wstring& file, std::wstring& folder);
+  bool CopyFromFile(ResourceFile& source, HANDLE target) const;
 
+  HMODULE module_ = nullptr;
   const BYTE* data_ = nullptr;  // resource memory lives as long as the module
   LONG size_ = 0;
 };
