@@ -3,6 +3,9 @@
 #include <shellapi.h>
 #include <wchar.h>
 
+#include <memory>
+#include <vector>
+
 #include "app/ElevationFlags.h"
 #include "app/Elevation.h"
 #include "app/SetupContext.h"
@@ -107,18 +110,63 @@ const wchar_t* RegistrationPrefix() {
   return prefix;
 }
 
-BOOL RegisterDll(const SetupContext& context, const wchar_t* fileName) {
+namespace {
+
+// One DLL's registration: held from its check until its answer, so nobody
+// swaps the file between.
+struct Registration {
+  std::wstring path;
+  std::unique_ptr<HeldFile> held;
+  HANDLE regsvr32 = nullptr;
+  bool running = false;
+  BOOL result = FALSE;
+};
+
+// Takes the answers of the started registrations, in the DLLs' order; one
+// whose regsvr32 failed falls back to the DLL's own installer entry.
+void FinishRegistrations(std::vector<Registration>& registrations) {
+  for (Registration& registration : registrations) {
+    if (!registration.running) continue;
+    registration.running = false;
+    registration.result = WaitForSuccess(registration.regsvr32) ||
+                          (VerifyOrReport(registration.path) && CallDllInstall(registration.path));
+    registration.held.reset();
+  }
+}
+
+}  // namespace
+
+std::vector<BOOL> RegisterDlls(const SetupContext& context,
+                               std::initializer_list<const wchar_t*> fileNames) {
   const wchar_t* prefix = RegistrationPrefix();
-  std::wstring path = InstallPath(context, fileName);
-  if (!Exists(path)) return FALSE;
-  // Checked, then registered, under one hold: nobody swaps the file between.
-  HeldFile held(path.c_str());
-  if (!VerifyOrReport(path)) return FALSE;
-  wchar_t command[520] = {};
-  _snwprintf(command, 519, L"%s\"%s\"", prefix, path.c_str());
-  if (RunAndWait(command, TRUE)) return TRUE;
-  if (!VerifyOrReport(path)) return FALSE;
-  return CallDllInstall(path);
+  std::vector<Registration> registrations(fileNames.size());
+  size_t next = 0;
+  for (const wchar_t* fileName : fileNames) {
+    Registration& registration = registrations[next++];
+    registration.path = InstallPath(context, fileName);
+    if (!Exists(registration.path)) continue;
+    registration.held.reset(new HeldFile(registration.path.c_str()));
+    if (!IsTrustedFile(registration.path.c_str())) {
+      // The report ends the installer: the DLLs before this one are
+      // registered first, as they would be one after the other.
+      FinishRegistrations(registrations);
+      ReportCorruptedFile(registration.path.c_str(), kCorruptedFileTitle, TRUE);
+      registration.held.reset();
+      continue;
+    }
+    wchar_t command[520] = {};
+    _snwprintf(command, 519, L"%s\"%s\"", prefix, registration.path.c_str());
+    registration.regsvr32 = StartHidden(command);
+    registration.running = true;
+  }
+  FinishRegistrations(registrations);
+  std::vector<BOOL> results;
+  for (const Registration& registration : registrations) results.push_back(registration.result);
+  return results;
+}
+
+BOOL RegisterDll(const SetupContext& context, const wchar_t* fileName) {
+  return RegisterDlls(context, {fileName}).front();
 }
 
 // Before extraction: notes whether the installed toolbar is too old for the
@@ -168,18 +216,15 @@ void SetupContext::DiscardRetiredCopies(const std::vector<RetiredFile>& retired)
   }
 }
 
+// The registrations are separate processes that do not depend on each
+// other: they run side by side.
 BOOL SetupContext::RegisterShellExtensions() {
-  BOOL result = FALSE;
   if (IsWindows64Bit()) {
-    result = RegisterDll(*this, shell_ext::kShellExt64);
-    RegisterDll(*this, shell_ext::kShellExt);
-    RegisterDll(*this, shell_ext::kBar64);
-    RegisterDll(*this, shell_ext::kBar);
-  } else {
-    result = RegisterDll(*this, shell_ext::kShellExt);
-    RegisterDll(*this, shell_ext::kBar);
+    return RegisterDlls(*this, {shell_ext::kShellExt64, shell_ext::kShellExt, shell_ext::kBar64,
+                                shell_ext::kBar})
+        .front();
   }
-  return result;
+  return RegisterDlls(*this, {shell_ext::kShellExt, shell_ext::kBar}).front();
 }
 
 // When our own registration failed, the product registers its shell parts

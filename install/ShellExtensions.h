@@ -1,7 +1,9 @@
 #pragma once
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 class SetupContext;
 struct RetiredFile;
@@ -28,6 +30,10 @@ const wchar_t* RegistrationPrefix();
 // Registers one DLL of the install folder through regsvr32, falling back to
 // its DllInstall. FALSE when the file is missing or neither route succeeds.
 BOOL RegisterDll(const SetupContext& context, const wchar_t* fileName);
+// The same for several DLLs at once, their regsvr32 runs side by side; the
+// results in the order given.
+std::vector<BOOL> RegisterDlls(const SetupContext& context,
+                               std::initializer_list<const wchar_t*> fileNames);
 
 // The oldest toolbar that still works with the new shell extension.
 std::wstring MinimumToolbarVersion(HMODULE resources);
