@@ -194,9 +194,15 @@ STDMETHODIMP CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStre
   // Staging folders are made the plain way: nobody watches them, and the
   // shell's variant would announce each new one to the shell at the price of
   // a parse of every level of the path.
+  // Items of one folder mostly follow each other: it is made (or found) once
+  // for the run of them.
   size_t lastSlash = relativePath_.rfind(L'\\');
   if (lastSlash != std::wstring::npos) {
-    CreateFolderTree((outputFolder_ + relativePath_.substr(0, lastSlash)).c_str());
+    std::wstring folder = outputFolder_ + relativePath_.substr(0, lastSlash);
+    if (folder != madeFolder_) {
+      CreateFolderTree(folder.c_str());
+      madeFolder_ = folder;
+    }
   }
   diskPath_ = outputFolder_ + relativePath_;
 

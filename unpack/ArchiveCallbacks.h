@@ -56,6 +56,7 @@ class CArchiveExtractCallback : public IArchiveExtractCallback, public ICryptoGe
   std::wstring outputFolder_;
   std::wstring relativePath_;
   std::wstring diskPath_;
+  std::wstring madeFolder_;
   bool extractMode_ = false;
   FILETIME modificationTime_ = {};
   UInt32 attributes_ = 0;

@@ -13,6 +13,8 @@ class ExtractedItems {
   // Makes folder and every missing level above it, noting each one made.
   void CreateFolder(const std::wstring& folder);
   void AddFile(const std::wstring& path) { files_.push_back(path); }
+  // A folder that came into being otherwise (moved in whole); after its parent.
+  void AddFolder(const std::wstring& folder) { folders_.push_back(folder); }
   // Deletes the noted files, then the noted folders that are empty, deepest
   // first; a file that will not go is deleted at the next restart.
   void RemoveAll();

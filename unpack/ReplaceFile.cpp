@@ -43,15 +43,19 @@ std::wstring MoveTargetAside(const wchar_t* target, const std::wstring& backup) 
 
 }  // namespace
 
-bool ReplaceFileWithBackup(const wchar_t* source, const wchar_t* target, DWORD moveFlags) {
+bool ReplaceFileWithBackup(const wchar_t* source, const wchar_t* target, DWORD moveFlags,
+                           bool* targetExisted) {
   const std::wstring backup = std::wstring(target) + L".bak";
   std::wstring movedTo;
-  if (Exists(target)) movedTo = MoveTargetAside(target, backup);
+  const bool existed = Exists(target);
+  if (targetExisted) *targetExisted = existed;
+  if (existed) movedTo = MoveTargetAside(target, backup);
 
   BOOL moved = ::MoveFileExW(source, target, moveFlags);
   // A move the caller delays until restart leaves the target empty for now.
   const bool delayed = (moveFlags & MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
-  const bool arrived = moved && (delayed || Exists(target));
+  // Where nothing was moved aside, a move that worked needs no second look.
+  const bool arrived = moved && (delayed || movedTo.empty() || Exists(target));
   // The new file is not in place now: put back what this call moved aside,
   // from the name it really went to. Without REPLACE_EXISTING, so whatever
   // stands at the target is never overwritten.
@@ -59,7 +63,7 @@ bool ReplaceFileWithBackup(const wchar_t* source, const wchar_t* target, DWORD m
     ::MoveFileExW(movedTo.c_str(), target, 0);
   }
 
-  if (movedTo != backup && Exists(movedTo.c_str()) && Exists(target)) {
+  if (!movedTo.empty() && movedTo != backup && Exists(movedTo.c_str()) && Exists(target)) {
     // A numbered backup of a file nobody holds is dropped; a held one stays
     // for whoever holds it.
     ::DeleteFileW(movedTo.c_str());

@@ -6,4 +6,6 @@
 // program can be replaced. True when the new file took the target's place
 // (with MOVEFILE_DELAY_UNTIL_REBOOT: will take it at restart); false when it
 // did not, and the old file is then put back from wherever this call moved it.
-bool ReplaceFileWithBackup(const wchar_t* source, const wchar_t* target, DWORD moveFlags);
+// With targetExisted, tells whether there was a target to replace.
+bool ReplaceFileWithBackup(const wchar_t* source, const wchar_t* target, DWORD moveFlags,
+                           bool* targetExisted = nullptr);

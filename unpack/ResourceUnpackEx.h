@@ -11,8 +11,11 @@
 // intact.
 class CResourceUnpackEx : public CResourceUnpack {
  public:
-  // With record, what an archive's items create is noted there.
-  bool Unpack(const std::wstring& targetFolder, bool archive, ExtractedItems* record = nullptr);
+  // With record, what an archive's items create is noted there. With
+  // folderPermissionsFollow, the caller gives the target tree its folder
+  // permissions afterwards (CUnzipCallback::Prepare).
+  bool Unpack(const std::wstring& targetFolder, bool archive, ExtractedItems* record = nullptr,
+              bool folderPermissionsFollow = false);
 
  private:
   CUnzipCallback sink_;

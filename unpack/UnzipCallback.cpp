@@ -14,6 +14,27 @@ std::wstring WithBackslash(const std::wstring& folder) {
   return folder + L"\\";
 }
 
+bool Exists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A folder made at the target has none of these; one moved in whole may have
+// been given them by its archive item while it was staged.
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                      FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                                      FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+// Compressed or encrypted, a target hands that on to the folders made in it,
+// which a folder moved in does not take.
+constexpr DWORD kInheritedAttributes = FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED;
+
+void MakeFolderPlain(const std::wstring& folder) {
+  DWORD attributes = ::GetFileAttributesW(folder.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kSettableAttributes)) {
+    ::SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
 ULONGLONG FileSize(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
@@ -23,8 +44,9 @@ ULONGLONG FileSize(const std::wstring& path) {
 }  // namespace
 
 void CUnzipCallback::Prepare(const std::wstring& stagingFolder, const std::wstring& targetFolder,
-                             ExtractedItems* record) {
+                             ExtractedItems* record, bool folderPermissionsFollow) {
   record_ = record;
+  mayMoveWholeFolders_ = folderPermissionsFollow;
   stagingFolder_ = WithBackslash(stagingFolder);
   targetFolder_ = WithBackslash(targetFolder);
   moveFlags_ = MOVEFILE_REPLACE_EXISTING;
@@ -44,9 +66,22 @@ int CUnzipCallback::OnItemDone(UINT32, UINT32, const wchar_t* relativePath, bool
   return 0;
 }
 
+// The parent folders of the files that follow each other in the archive are
+// mostly the same: made (or found) once for the run of them.
+void CUnzipCallback::MakeParentFolder(const std::wstring& destination) {
+  std::wstring parent = destination.substr(0, destination.find_last_of(L'\\'));
+  if (parent == madeFolder_) return;
+  if (record_) {
+    record_->CreateFolder(parent);
+  } else {
+    CreateDirectoryPath(destination.c_str());
+  }
+  madeFolder_ = parent;
+}
+
 bool CUnzipCallback::PlaceItem(const Item& item) {
   std::wstring source = stagingFolder_ + item.relativePath;
-  if (!::PathFileExistsW(source.c_str())) return true;
+  if (!Exists(source)) return true;
   std::wstring destination = targetFolder_ + item.relativePath;
   if (item.isDirectory) {
     // Created the plain way, like the install folder itself: the shell's
@@ -61,19 +96,68 @@ bool CUnzipCallback::PlaceItem(const Item& item) {
     }
     return true;
   }
+  MakeParentFolder(destination);
   bool existed = false;
-  if (record_) {
-    record_->CreateFolder(destination.substr(0, destination.find_last_of(L'\\')));
-    existed = ::GetFileAttributesW(destination.c_str()) != INVALID_FILE_ATTRIBUTES;
-  } else {
-    CreateDirectoryPath(destination.c_str());
-  }
-  if (ReplaceFileWithBackup(source.c_str(), destination.c_str(), moveFlags_)) {
+  if (ReplaceFileWithBackup(source.c_str(), destination.c_str(), moveFlags_, &existed)) {
     if (record_ && !existed) record_->AddFile(destination);
     return true;
   }
   // The earlier copy kept its place: the product still has that file.
-  return ::PathFileExistsW(destination.c_str()) != FALSE;
+  return Exists(destination);
+}
+
+// A folder the target does not have yet, with everything staged below it, is
+// renamed into place: a rename is one of the slowest file operations, and
+// the payload has a few folders but hundreds of files. Only on the same
+// drive (a folder cannot be moved across), and only where nothing differs
+// from placing the items one by one: no file is replaced, the folder
+// permissions are set over the tree afterwards, and the target passes on
+// no attributes to what is made in it.
+bool CUnzipCallback::MoveWholeFolder(const Item& item) {
+  if (!mayMoveWholeFolders_ || !item.isDirectory || (moveFlags_ & MOVEFILE_COPY_ALLOWED)) {
+    return false;
+  }
+  if (StrStrIW(item.relativePath.c_str(), L"..")) return false;
+  std::wstring source = stagingFolder_ + item.relativePath;
+  std::wstring destination = targetFolder_ + item.relativePath;
+  if (Exists(destination) || !Exists(source)) return false;
+  MakeParentFolder(destination);
+  if (!::MoveFileExW(source.c_str(), destination.c_str(), 0)) return false;
+  movedFolders_.push_back(item.relativePath + L"\\");
+  MakeFolderPlain(destination);
+  if (record_) {
+    notedFolders_.insert(destination);
+    record_->AddFolder(destination);
+  }
+  return true;
+}
+
+const std::wstring* CUnzipCallback::MovedFolderHolding(const Item& item) const {
+  for (const std::wstring& folder : movedFolders_) {
+    if (item.relativePath.compare(0, folder.size(), folder) == 0) return &folder;
+  }
+  return nullptr;
+}
+
+// What a moved folder brought is noted as if it had been made item by item,
+// parents before what is in them, up to the moved folder itself.
+void CUnzipCallback::NoteMovedItem(const Item& item, const std::wstring& movedFolder) {
+  std::wstring destination = targetFolder_ + item.relativePath;
+  if (item.isDirectory) MakeFolderPlain(destination);
+  if (!record_) return;
+  const size_t rootLength = targetFolder_.size() + movedFolder.size() - 1;
+  std::vector<std::wstring> unnoted;
+  std::wstring folder = item.isDirectory ? destination
+                                         : destination.substr(0, destination.find_last_of(L'\\'));
+  while (folder.size() > rootLength && !notedFolders_.count(folder)) {
+    unnoted.push_back(folder);
+    folder = folder.substr(0, folder.find_last_of(L'\\'));
+  }
+  for (auto made = unnoted.rbegin(); made != unnoted.rend(); ++made) {
+    notedFolders_.insert(*made);
+    record_->AddFolder(*made);
+  }
+  if (!item.isDirectory) record_->AddFile(destination);
 }
 
 // Moves to another drive copy every byte. They start only when the target
@@ -98,9 +182,22 @@ bool CUnzipCallback::TargetHasRoomForTheCopies() const {
 
 int CUnzipCallback::OnFinish(bool succeeded) {
   placed_ = succeeded && TargetHasRoomForTheCopies();
+  madeFolder_.clear();
+  movedFolders_.clear();
+  notedFolders_.clear();
+  if (placed_ && mayMoveWholeFolders_) {
+    DWORD target = ::GetFileAttributesW(targetFolder_.c_str());
+    if (target == INVALID_FILE_ATTRIBUTES || (target & kInheritedAttributes)) {
+      mayMoveWholeFolders_ = false;
+    }
+  }
   if (placed_) {
     for (const Item& item : staged_) {
-      if (!PlaceItem(item)) placed_ = false;
+      if (const std::wstring* movedFolder = MovedFolderHolding(item)) {
+        NoteMovedItem(item, *movedFolder);
+      } else if (!MoveWholeFolder(item) && !PlaceItem(item)) {
+        placed_ = false;
+      }
     }
   }
   staged_.clear();

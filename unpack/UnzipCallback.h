@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,12 @@ class CUnzipCallback : public IExtractCallback {
   // Both folders get a trailing backslash; the moves may copy across drives
   // when the two folders start with different drive letters.
   // With record, every file and folder the moves create is noted there.
+  // With folderPermissionsFollow, the whole tree is given the folder
+  // permissions after the moves (which a moved folder otherwise brings from
+  // the staging folder): a folder missing from the target may then be moved
+  // in whole, by one rename, instead of item by item.
   void Prepare(const std::wstring& stagingFolder, const std::wstring& targetFolder,
-               ExtractedItems* record = nullptr);
+               ExtractedItems* record = nullptr, bool folderPermissionsFollow = false);
 
   int OnStart(const wchar_t* archivePath, const wchar_t* outputFolder) override;
   int OnItemStart(UINT32 index, UINT32 count, const wchar_t* relativePath,
@@ -41,12 +46,21 @@ class CUnzipCallback : public IExtractCallback {
     bool isDirectory;
   };
   bool PlaceItem(const Item& item);
+  void MakeParentFolder(const std::wstring& destination);
+  bool MoveWholeFolder(const Item& item);
+  const std::wstring* MovedFolderHolding(const Item& item) const;
+  void NoteMovedItem(const Item& item, const std::wstring& movedFolder);
   bool TargetHasRoomForTheCopies() const;
 
   std::wstring targetFolder_;
   std::wstring stagingFolder_;
   DWORD moveFlags_ = MOVEFILE_REPLACE_EXISTING;
   std::vector<Item> staged_;
+  std::wstring madeFolder_;
+  bool mayMoveWholeFolders_ = false;
+  // Relative paths, each with a trailing backslash, of the folders moved whole.
+  std::vector<std::wstring> movedFolders_;
+  std::set<std::wstring> notedFolders_;
   bool placed_ = false;
   ExtractedItems* record_ = nullptr;
 };
