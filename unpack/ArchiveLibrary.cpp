@@ -71,11 +71,12 @@ bool ArchiveLibrary::ExtractMainArchive(HMODULE module, const wchar_t* name, con
                                         ExtractedItems* record) {
   CResourceUnpackEx unpack;
   if (!unpack.LoadFromResource(module, name, type)) return false;
-  bool result = unpack.Unpack(installFolder, true, record);
+  const std::wstring permissionSource = PermissionSource(installFolder);
+  const bool permissionsFollow =
+      spreadPermissions && FolderDaclApplies(installFolder.c_str(), permissionSource.c_str());
+  bool result = unpack.Unpack(installFolder, true, record, permissionsFollow);
   FreeLoadedLibrary();
-  if (spreadPermissions) {
-    CopyFolderDacl(installFolder.c_str(), PermissionSource(installFolder).c_str());
-  }
+  if (spreadPermissions) permissions_.Start(installFolder, permissionSource);
   return result;
 }
 

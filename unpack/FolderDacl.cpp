@@ -46,10 +46,14 @@ void ApplyDaclToTree(const std::wstring& path, PACL dacl) {
 
 }  // namespace
 
-bool CopyFolderDacl(const wchar_t* targetFolder, const wchar_t* sourceFolder) {
+bool FolderDaclApplies(const wchar_t* targetFolder, const wchar_t* sourceFolder) {
   if (!targetFolder || !*targetFolder || !sourceFolder || !*sourceFolder) return false;
   if (WindowsMajorVersion() < 6) return false;
-  if (!DriveKeepsAcls(targetFolder) || !DriveKeepsAcls(sourceFolder)) return false;
+  return DriveKeepsAcls(targetFolder) && DriveKeepsAcls(sourceFolder);
+}
+
+bool CopyFolderDacl(const wchar_t* targetFolder, const wchar_t* sourceFolder) {
+  if (!FolderDaclApplies(targetFolder, sourceFolder)) return false;
 
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;

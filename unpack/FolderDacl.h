@@ -5,3 +5,7 @@
 // folder. Only on Windows Vista and later and only where both drives keep
 // ACLs. True when the source's DACL was read (whether or not every set worked).
 bool CopyFolderDacl(const wchar_t* targetFolder, const wchar_t* sourceFolder);
+
+// Whether CopyFolderDacl sets anything for these folders: Windows Vista or
+// later, and both drives keep ACLs.
+bool FolderDaclApplies(const wchar_t* targetFolder, const wchar_t* sourceFolder);
