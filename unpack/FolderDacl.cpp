@@ -44,16 +44,28 @@ void ApplyDaclToTree(const std::wstring& path, PACL dacl) {
   ::FindClose(search);
 }
 
-}  // namespace
-
-bool FolderDaclApplies(const wchar_t* targetFolder, const wchar_t* sourceFolder) {
+bool DrivesKeepAcls(const wchar_t* targetFolder, const wchar_t* sourceFolder) {
   if (!targetFolder || !*targetFolder || !sourceFolder || !*sourceFolder) return false;
   if (WindowsMajorVersion() < 6) return false;
   return DriveKeepsAcls(targetFolder) && DriveKeepsAcls(sourceFolder);
 }
 
+}  // namespace
+
+bool FolderDaclApplies(const wchar_t* targetFolder, const wchar_t* sourceFolder) {
+  if (!DrivesKeepAcls(targetFolder, sourceFolder)) return false;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  bool present = ::GetNamedSecurityInfoW(sourceFolder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                         nullptr, nullptr, &dacl, nullptr,
+                                         &descriptor) == ERROR_SUCCESS &&
+                 dacl;
+  if (descriptor) ::LocalFree(descriptor);
+  return present;
+}
+
 bool CopyFolderDacl(const wchar_t* targetFolder, const wchar_t* sourceFolder) {
-  if (!FolderDaclApplies(targetFolder, sourceFolder)) return false;
+  if (!DrivesKeepAcls(targetFolder, sourceFolder)) return false;
 
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;

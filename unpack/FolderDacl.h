@@ -6,6 +6,7 @@
 // ACLs. True when the source's DACL was read (whether or not every set worked).
 bool CopyFolderDacl(const wchar_t* targetFolder, const wchar_t* sourceFolder);
 
-// Whether CopyFolderDacl sets anything for these folders: Windows Vista or
-// later, and both drives keep ACLs.
+// Whether CopyFolderDacl sets the DACL over the tree for these folders:
+// Windows Vista or later, both drives keep ACLs, and the source has a DACL
+// that can be read.
 bool FolderDaclApplies(const wchar_t* targetFolder, const wchar_t* sourceFolder);
