@@ -24,7 +24,8 @@ const wchar_t kGdiplusPart[] = L"GDI+ and its PNG decoder (images)";
 const wchar_t kFontsPart[] = L"fonts";
 const wchar_t kSurfacesPart[] = L"window surfaces shared with X";
 const wchar_t kWinePart[] = L"Wine and system libraries";
-const wchar_t kUnixPart[] = L"Wine's own memory outside the Windows view";
+const wchar_t kUnixPart[] =
+    L"memory Windows gave no account of (Wine's own, or a query left unanswered)";
 
 std::wstring Lower(std::wstring text) {
   for (wchar_t& c : text) c = towlower(c);

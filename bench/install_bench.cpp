@@ -4,9 +4,9 @@
 // and the exit codes.
 // usage: install_bench RUNS INSTALLER "ARGUMENTS with {dir}" [INSTALLER "ARGUMENTS" ...]
 // With several installers they take turns, run by run, and a line is printed
-// for each in the order given. After the timed runs, one more run of each is
-// watched closely (untimed): where its peak working set goes, and when what
-// it makes appears on the machine.
+// for each in the order given. After the timed runs, each is watched closely
+// in two more runs (untimed): where its peak working set goes, and when what
+// it makes appears on the machine; our worker's steps are timed in-process.
 //
 // Our installer shows the agreement dialog even when silent on a fresh
 // install; the bench accepts it as a deployment tool's helper would, by
@@ -102,21 +102,35 @@ class RunWatch {
   virtual ~RunWatch() = default;
   virtual void Started(HANDLE process, const std::wstring& folder) = 0;
   virtual void Poll(bool accepted) = 0;
+  virtual void Print(double total) = 0;
+};
+
+// The peak working set taken apart. A run of its own: reading the process's
+// memory maps slows the process down.
+class MemoryWatch : public RunWatch {
+ public:
+  explicit MemoryWatch(const std::wstring& installer) : installer_(installer) {}
+  void Started(HANDLE process, const std::wstring& folder) override {
+    memory_.reset(new bench::MemoryBreakdown(process, folder, installer_));
+  }
+  void Poll(bool) override { memory_->Sample(); }
+  void Print(double) override { memory_->Print(); }
+
+ private:
+  std::wstring installer_;
+  std::unique_ptr<bench::MemoryBreakdown> memory_;
 };
 
 // When each thing an install makes first shows on the machine, seen from
 // outside, every few milliseconds.
 class Timeline : public RunWatch {
  public:
-  explicit Timeline(const std::wstring& installer) : installer_(installer) {}
-  void Started(HANDLE process, const std::wstring& folder) override {
+  void Started(HANDLE, const std::wstring& folder) override {
     start_ = Now();
     folder_ = folder;
-    memory_.reset(new bench::MemoryBreakdown(process, folder, installer_));
     ::SHDeleteKeyW(HKEY_CURRENT_USER, kStandInRegistrations);
   }
   void Poll(bool accepted) override {
-    memory_->Sample();
     Note(L"agreement answered", accepted);
     Note(L"install folder made", ::PathFileExistsW(folder_.c_str()) != FALSE);
     Note(L"product files in place",
@@ -124,8 +138,7 @@ class Timeline : public RunWatch {
     Note(L"shell DLLs registered", CountStandInRegistrations() >= 4);
     Note(L"uninstall entry written", UninstallEntryWritten());
   }
-  void Print(double total) {
-    memory_->Print();
+  void Print(double total) override {
     wprintf(L"  seen from outside (s after start):");
     for (const auto& event : events_) wprintf(L" %ls %.3f;", event.first, event.second);
     wprintf(L" process ended %.3f\n", total);
@@ -164,16 +177,14 @@ class Timeline : public RunWatch {
     return false;
   }
 
-  std::wstring installer_;
   std::wstring folder_;
   double start_ = 0;
-  std::unique_ptr<bench::MemoryBreakdown> memory_;
   std::vector<std::pair<const wchar_t*, double>> events_;
 };
 
 // One silent install into a fresh folder named runName; false when it could
 // not start. A watched run is left out of the figures.
-bool InstallOnce(Installer& installer, const std::wstring& runName, Timeline* watch = nullptr) {
+bool InstallOnce(Installer& installer, const std::wstring& runName, RunWatch* watch = nullptr) {
   ForgetEarlierInstalls();
   wchar_t folder[MAX_PATH];
   swprintf(folder, MAX_PATH, L"C:\\bench%lu\\%ls\\Kelvopeltbox", ::GetCurrentProcessId(),
@@ -256,9 +267,11 @@ int wmain(int argc, wchar_t** argv) {
   }
   // The name is the mark the breakdown finds the process's Linux side by.
   for (Installer& installer : installers) {
-    wprintf(L"watched run of %ls:\n", installer.path.c_str());
-    Timeline watch(installer.path);
-    if (!InstallOnce(installer, L"watched" + std::to_wstring(::GetTickCount()), &watch)) return 2;
+    wprintf(L"watched runs of %ls:\n", installer.path.c_str());
+    MemoryWatch memory(installer.path);
+    if (!InstallOnce(installer, L"watched" + std::to_wstring(::GetTickCount()), &memory)) return 2;
+    Timeline timeline;
+    if (!InstallOnce(installer, L"watched" + std::to_wstring(::GetTickCount()), &timeline)) return 2;
     ForgetEarlierInstalls();
     wchar_t folder[MAX_PATH];
     swprintf(folder, MAX_PATH, L"C:\\bench%lu\\steps\\Kelvopeltbox", ::GetCurrentProcessId());
