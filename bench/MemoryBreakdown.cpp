@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "support/TestFiles.h"
+
 namespace bench {
 
 namespace {
@@ -42,40 +44,6 @@ std::wstring BaseName(const std::wstring& path) {
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-std::wstring FromUtf8(const std::string& bytes) {
-  if (bytes.empty()) return std::wstring();
-  int length = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                     nullptr, 0);
-  std::wstring text(length, L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0],
-                        length);
-  return text;
-}
-
-std::string ToUtf8(const std::wstring& text) {
-  int length = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string bytes(length > 0 ? length - 1 : 0, '\0');
-  if (length > 1) {
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &bytes[0], length, nullptr, nullptr);
-  }
-  return bytes;
-}
-
-// A Linux file read whole through Wine's drive Z: (proc files have no size).
-bool ReadWhole(const std::wstring& path, std::string* bytes) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  bytes->clear();
-  char buffer[65536];
-  DWORD got = 0;
-  while (::ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-    bytes->append(buffer, got);
-  }
-  ::CloseHandle(file);
-  return true;
-}
-
 }  // namespace
 
 MemoryBreakdown::MemoryBreakdown(HANDLE process, const std::wstring& mark,
@@ -108,7 +76,7 @@ bool MemoryBreakdown::FindUnixPid() {
   do {
     if (!iswdigit(found.cFileName[0])) continue;
     std::string commandLine;
-    if (!ReadWhole(std::wstring(L"Z:\\proc\\") + found.cFileName + L"\\cmdline", &commandLine)) {
+    if (!ReadFileBytes(std::wstring(L"Z:\\proc\\") + found.cFileName + L"\\cmdline", &commandLine)) {
       continue;
     }
     std::replace(commandLine.begin(), commandLine.end(), '\0', ' ');
@@ -125,7 +93,7 @@ std::vector<MemoryBreakdown::Vma> MemoryBreakdown::ReadSmaps() const {
   wchar_t path[64];
   swprintf(path, 64, L"Z:\\proc\\%lu\\smaps", unixPid_);
   std::string text;
-  if (!ReadWhole(path, &text)) return vmas;
+  if (!ReadFileBytes(path, &text)) return vmas;
   size_t at = 0;
   while (at < text.size()) {
     size_t end = text.find('\n', at);
