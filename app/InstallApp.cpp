@@ -6,10 +6,10 @@
 #include <stdio.h>
 
 #include "app/CommandLine.h"
-#include "app/MutexProbe.h"
+#include "util/MutexProbe.h"
 #include "app/OptionSources.h"
 #include "app/PreChecks.h"
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "res/resource.h"
 #include "ui/DisplayScale.h"
 #include "ui/MessageLoop.h"

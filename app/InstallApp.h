@@ -1,8 +1,8 @@
 #pragma once
 #include <windows.h>
 
-#include "app/InstallOptions.h"
-#include "app/SetupContext.h"
+#include "install/InstallOptions.h"
+#include "install/SetupContext.h"
 #include "install/InstallCallback.h"
 #include "install/InstallWorker.h"
 #include "ui/MainDlg.h"

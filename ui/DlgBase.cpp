@@ -1,7 +1,7 @@
 #include "ui/DlgBase.h"
 
 #include "app/InstallApp.h"
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "res/resource.h"
 
 void CDlgBaseCommon::InitBase(HWND hwnd) {

@@ -3,10 +3,10 @@
 #include <shlwapi.h>
 #include <stdio.h>
 
-#include "app/ElevationFlags.h"
-#include "app/ExitCodes.h"
+#include "util/ElevationFlags.h"
+#include "install/ExitCodes.h"
 #include "app/InstallApp.h"
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "install/ProductFolder.h"
 #include "install/StopProduct.h"
 #include "res/resource.h"

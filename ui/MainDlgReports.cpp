@@ -1,9 +1,9 @@
 // The main window's answers to the install worker's reports.
-#include "app/ExitCodes.h"
+#include "install/ExitCodes.h"
 #include "app/InstallApp.h"
 #include "res/resource.h"
 #include "ui/MainDlg.h"
-#include "app/ScanNotice.h"
+#include "ui/ScanNotice.h"
 #include "ui/ResourceString.h"
 
 void CMainDlg::OnExtractFailed() {

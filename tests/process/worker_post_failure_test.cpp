@@ -24,7 +24,7 @@
 #include "app/Entry.h"
 #include "app/InstallApp.h"
 #include "app/PreChecks.h"
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "install/InstallCallback.h"
 #include "support/InstallerResources.h"
 #include "support/InstallerWindows.h"
