@@ -36,7 +36,7 @@ class CInstallApp : public InstallOptions, public IInstallCallback {
   HINSTANCE instance = nullptr;
   SetupContext context;
   CMainDlg mainDlg;
-  // The main window, target of every message the worker's reports post.
+  // The main window once made (the worker's reports go to mainDlg's handle).
   HWND mainWindow = nullptr;
   SkinResources skin;
   InstallWorker worker;
