@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ProductNames.h"
-#include "app/SetupContext.h"
+#include "install/ProductNames.h"
+#include "install/SetupContext.h"
 #include "bench/Timing.h"
 #include "install/InstallCallback.h"
 #include "install/InstallWorker.h"

@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "app/ElevationFlags.h"
-#include "app/Elevation.h"
-#include "app/SetupContext.h"
-#include "app/VersionCompare.h"
+#include "util/ElevationFlags.h"
+#include "util/TokenRights.h"
+#include "install/SetupContext.h"
+#include "util/VersionCompare.h"
 #include "install/RunAndWait.h"
 #include "unpack/FileTrust.h"
 #include "unpack/HeldFile.h"

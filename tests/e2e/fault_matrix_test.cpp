@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ExitCodes.h"
+#include "install/ExitCodes.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerResources.h"
 #include "support/InstallerWindows.h"

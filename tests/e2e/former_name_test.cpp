@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerWindows.h"
 #include "support/ProductCopies.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "install/NamespaceFolder.h"
 #include "install/RegistryNames.h"
 #include "support/InstalledMachine.h"

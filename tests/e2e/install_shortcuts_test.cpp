@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerResources.h"
 #include "support/InstallerWindows.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/InstallApp.h"
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "support/RegistrySandbox.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/InstallApp.h"
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "install/ShellLink.h"
 #include "support/TestFiles.h"
 #include "util/SystemSeam.h"

@@ -13,8 +13,8 @@
 
 #include "app/InstallApp.h"
 #include "app/PreChecks.h"
-#include "app/ProductNames.h"
-#include "app/ScanNotice.h"
+#include "install/ProductNames.h"
+#include "ui/ScanNotice.h"
 #include "support/ProcessRunner.h"
 #include "support/ProductCopies.h"
 #include "support/RegistrySandbox.h"

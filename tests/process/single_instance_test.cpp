@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
 

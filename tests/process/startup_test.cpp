@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/ExitCodes.h"
-#include "app/ProductNames.h"
+#include "install/ExitCodes.h"
+#include "install/ProductNames.h"
 #include "support/InstallerWindows.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/SetupContext.h"
+#include "install/SetupContext.h"
 #include "install/ProcessList.h"
 #include "install/StopProduct.h"
 #include "support/ProductCopies.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "support/InstallerWindows.h"
 #include "support/TestFiles.h"
 

@@ -24,7 +24,7 @@
 #include "app/Entry.h"
 #include "app/InstallApp.h"
 #include "app/PreChecks.h"
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "install/InstallCallback.h"
 #include "support/InstallerResources.h"
 #include "support/InstallerWindows.h"
@@ -35,6 +35,7 @@
 #include "ui/KelvoProgressCtrl.h"
 #include "ui/MessageLoop.h"
 #include "util/FileVersion.h"
+#include "util/SystemSeam.h"
 
 namespace {
 
@@ -356,6 +357,44 @@ TEST(WorkerGone, UpgradeClickLeavesTheInstalledCopyAsItWas) {
       << "the uninstall entry was rewritten";
   RemoveTreeForcibly(folder);
   ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, product::kUninstallKey);
+}
+
+// A standard user's token: the elevation prompt was declined.
+BOOL WINAPI NotAMember(HANDLE, PSID, PBOOL isMember) {
+  *isMember = FALSE;
+  return TRUE;
+}
+BOOL WINAPI NotElevated(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID info, DWORD, PDWORD returned) {
+  *static_cast<DWORD*>(info) = 0;
+  *returned = sizeof(DWORD);
+  return TRUE;
+}
+
+// Without administrator rights the installer would ask, after the
+// agreement, whether to install for this user only; a silent run has nobody
+// to answer and ends with 6.
+TEST(SilentRun, WithoutAdministratorRightsEndsWithCodeSixAndInstallsNothing) {
+  if (!FirstRunInThisProcess()) GTEST_SKIP() << "needs a process of its own";
+  InstallerModule installer;
+  ASSERT_TRUE(installer.get());
+  Seam().CheckTokenMembership = NotAMember;
+  Seam().GetTokenInformation = NotElevated;
+  User user([&](User& me) {
+    HWND agreement = me.WaitForWindowWith(kLicenceLink);
+    if (!agreement || !Press(agreement, kAgreeButton)) me.GiveUp(L"no agreement dialog");
+  });
+  int exitCode = 0;
+  {
+    LoopDeadline deadline(4 * kPatienceMs);
+    exitCode = Entry(installer.get(), L"/S /restart", SW_SHOWNORMAL);
+  }
+  user.Join();
+  ResetSystemSeam();
+  ASSERT_EQ(user.failure, L"");
+  EXPECT_EQ(exitCode, 6);
+  EXPECT_FALSE(ProductRegistered());
+  EXPECT_FALSE(StartMenuFolderMade());
+  EXPECT_TRUE(ReadLaunchLog().empty()) << "the product was started";
 }
 
 }  // namespace

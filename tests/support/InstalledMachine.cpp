@@ -3,7 +3,7 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "support/InstallerResources.h"
 #include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"

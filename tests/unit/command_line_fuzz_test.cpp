@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
-#include "app/InstallOptions.h"
+#include "install/InstallOptions.h"
 
 namespace {
 

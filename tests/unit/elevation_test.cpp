@@ -6,7 +6,8 @@
 #include <string>
 
 #include "app/Elevation.h"
-#include "app/ElevationFlags.h"
+#include "util/TokenRights.h"
+#include "util/ElevationFlags.h"
 #include "util/SystemSeam.h"
 
 namespace {

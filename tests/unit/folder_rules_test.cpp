@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "app/InstallApp.h"
 #include "support/InstallerResources.h"
 #include "support/TestFiles.h"
 #include "install/ProductFolder.h"
@@ -16,13 +15,12 @@ namespace {
 // The strings come from the installer's own string table.
 class FolderRules : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(module_.get());
-    App().instance = module_.get();
-  }
-  void TearDown() override {
-    App().instance = nullptr;
-    ResetSystemSeam();
+  void SetUp() override { ASSERT_TRUE(module_.get()); }
+  void TearDown() override { ResetSystemSeam(); }
+  FolderCheck NewCheck() const {
+    FolderCheck check;
+    check.resources = module_.get();
+    return check;
   }
   // Makes every volume report this many free bytes; remembers the root asked.
   static void FreeBytes(ULONGLONG bytes) {
@@ -54,11 +52,11 @@ TEST(ProductFolderRule, AlwaysEndsInOneKelvopeltboxFolder) {
   EXPECT_EQ(NormalizeProductFolder(L"E:\\Apps\\"), L"E:\\Apps\\Kelvopeltbox");
 }
 
-TEST_F(FolderRules, RequiredSpaceIsThe31OfString151) { EXPECT_EQ(RequiredSpaceMb(), 31); }
+TEST_F(FolderRules, RequiredSpaceIsThe31OfString151) { EXPECT_EQ(RequiredSpaceMb(module_.get()), 31); }
 
 TEST_F(FolderRules, LengthLimitIs180Characters) {
   FreeBytes(4096 * kMb);
-  FolderCheck check;
+  FolderCheck check = NewCheck();
   std::wstring folder = L"C:\\" + std::wstring(177, L'a');
   ASSERT_EQ(folder.size(), 180u);
   CheckFreeSpace(check, folder);
@@ -72,7 +70,7 @@ TEST_F(FolderRules, LengthLimitIs180Characters) {
 TEST_F(FolderRules, TextWithoutDrivePartIsRefused) {
   FreeBytes(4096 * kMb);
   for (const wchar_t* text : {L"\\\\server\\share\\x", L"C:", L"relative\\folder", L""}) {
-    FolderCheck check;
+    FolderCheck check = NewCheck();
     CheckFreeSpace(check, text);
     EXPECT_EQ(check.status, FolderCheck::kNoDrive) << text;
     EXPECT_EQ(check.message, L"所选目录无法安装，请选择其它目录");
@@ -81,7 +79,7 @@ TEST_F(FolderRules, TextWithoutDrivePartIsRefused) {
 
 TEST_F(FolderRules, AsksTheDriveRootOfTheTypedText) {
   FreeBytes(4096 * kMb);
-  FolderCheck check;
+  FolderCheck check = NewCheck();
   CheckFreeSpace(check, L"E:\\a\\b");
   EXPECT_EQ(askedRoot_, L"E:\\");
   EXPECT_EQ(check.status, FolderCheck::kPassed);
@@ -90,14 +88,14 @@ TEST_F(FolderRules, AsksTheDriveRootOfTheTypedText) {
 TEST_F(FolderRules, UnreadableFreeSpaceIsRefused) {
   Seam().GetDiskFreeSpaceExW = [](LPCWSTR, PULARGE_INTEGER, PULARGE_INTEGER,
                                   PULARGE_INTEGER) WINAPI -> BOOL { return FALSE; };
-  FolderCheck check;
+  FolderCheck check = NewCheck();
   CheckFreeSpace(check, L"Q:\\x");
   EXPECT_EQ(check.status, FolderCheck::kFreeSpaceUnknown);
   EXPECT_EQ(check.message, L"所选目录无法安装，请选择其它目录");
 }
 
 TEST_F(FolderRules, ThirtyOneMegabytesAreEnoughThirtyAreNot) {
-  FolderCheck check;
+  FolderCheck check = NewCheck();
   FreeBytes(31 * kMb);
   CheckFreeSpace(check, L"C:\\x");
   EXPECT_EQ(check.status, FolderCheck::kPassed);
@@ -109,7 +107,7 @@ TEST_F(FolderRules, ThirtyOneMegabytesAreEnoughThirtyAreNot) {
 }
 
 TEST_F(FolderRules, FreeSpaceReadsInMegabytesThenGigabytes) {
-  FolderCheck check;
+  FolderCheck check = NewCheck();
   FreeBytes(1023 * kMb);
   CheckFreeSpace(check, L"C:\\x");
   EXPECT_EQ(check.message, L"1023 MB");
@@ -123,7 +121,7 @@ TEST_F(FolderRules, FreeSpaceReadsInMegabytesThenGigabytes) {
 
 TEST_F(FolderRules, WriteCheckCreatesTheFolderAndLeavesNothingInIt) {
   ScopedTempDir dir;
-  FolderCheck check;
+  FolderCheck check = NewCheck();
   check.folder = dir.Join(L"a\\b\\Kelvopeltbox");
   EXPECT_TRUE(CheckFolderWritable(check));
   EXPECT_TRUE(IsFolder(check.folder));
@@ -134,7 +132,7 @@ TEST_F(FolderRules, WriteCheckCreatesTheFolderAndLeavesNothingInIt) {
 TEST_F(FolderRules, WriteCheckFailsWhereNoFolderCanBe) {
   ScopedTempDir dir;
   ASSERT_TRUE(WriteFileBytes(dir.Join(L"taken"), "a file, not a folder"));
-  FolderCheck check;
+  FolderCheck check = NewCheck();
   check.folder = dir.Join(L"taken\\Kelvopeltbox");
   EXPECT_FALSE(CheckFolderWritable(check));
   EXPECT_EQ(check.status, FolderCheck::kNotWritable);

@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "app/ElevationFlags.h"
+#include "util/ElevationFlags.h"
 #include "app/InstallApp.h"
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "support/ProductCopies.h"
 #include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"

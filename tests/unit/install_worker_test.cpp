@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ProductNames.h"
-#include "app/SetupContext.h"
+#include "install/ProductNames.h"
+#include "install/SetupContext.h"
 #include "install/InstallWorker.h"
 #include "support/InstallerResources.h"
 #include "support/ProductCopies.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/SetupContext.h"
+#include "install/SetupContext.h"
 #include "install/InstallWorker.h"
 #include "install/NamespaceFolder.h"
 #include "install/OverlayLoad.h"

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "app/CommandLine.h"
-#include "app/InstallOptions.h"
+#include "install/InstallOptions.h"
 #include "app/OptionSources.h"
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "support/ProcessRunner.h"
 #include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"

@@ -7,10 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "app/Elevation.h"
-#include "app/ElevationFlags.h"
+#include "util/TokenRights.h"
+#include "util/ElevationFlags.h"
 #include "app/InstallApp.h"
-#include "app/SetupContext.h"
+#include "install/SetupContext.h"
 #include "install/PostInstallLaunch.h"
 #include "install/ProcessList.h"
 #include "install/ShellRestart.h"

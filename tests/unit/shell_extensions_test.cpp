@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "app/ElevationFlags.h"
+#include "util/ElevationFlags.h"
 #include "app/InstallApp.h"
-#include "app/SetupContext.h"
+#include "install/SetupContext.h"
 #include "install/ShellExtensions.h"
 #include "support/ProductCopies.h"
 #include "support/RegistrySandbox.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/InstallApp.h"
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "install/ShellLink.h"
 #include "install/ShellVerbs.h"
 #include "support/InstallerResources.h"

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/InstallApp.h"
+#include "ui/SkinResources.h"
 #include "support/InstallerResources.h"
 #include "ui/DisplayScale.h"
 #include "ui/KelvoProgressCtrl.h"
@@ -95,10 +95,10 @@ TEST(SkinImages, MissingImageYieldsNoBitmap) {
 
 TEST(SkinImages, InstallButtonFramesAt144Dpi) {
   InstallerModule module;
-  App().instance = module.get();
   {
     AtDpi dpi(144);
     SkinResources skin;
+    skin.SetModule(module.get());
     HIMAGELIST list = skin.InstallButtonImages();
     ASSERT_TRUE(list);
     int width = 0, height = 0;
@@ -107,7 +107,6 @@ TEST(SkinImages, InstallButtonFramesAt144Dpi) {
     EXPECT_EQ(height, 54);
     EXPECT_EQ(ImageList_GetImageCount(list), 4);
   }
-  App().instance = nullptr;
 }
 
 TEST(NineSlice, BordersThatDoNotFitAreShrunkFromTheLeftHalf) {

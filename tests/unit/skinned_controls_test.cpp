@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/InstallApp.h"
+#include "ui/SkinResources.h"
 #include "support/InstallerResources.h"
 #include "ui/BitmapButtonEx.h"
 #include "ui/SimpleLabel.h"
@@ -52,9 +52,9 @@ class Host {
 
 class SkinnedControls : public ::testing::Test {
  protected:
-  void SetUp() override { App().instance = module_.get(); }
-  void TearDown() override { App().instance = nullptr; }
+  void SetUp() override { skin_.SetModule(module_.get()); }
   InstallerModule module_;
+  SkinResources skin_;
   Host host_;
 };
 
@@ -64,7 +64,7 @@ TEST_F(SkinnedControls, ButtonFramesFollowStateAndDisabledColourLingers) {
   button.SetExtendedStyle(CBitmapButtonEx::kHover);
   ASSERT_TRUE(button.Attach(hwnd));
   EXPECT_EQ(::GetWindowLongW(hwnd, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
-  button.SetImageList(App().skin.InstallButtonImages());
+  button.SetImageList(skin_.InstallButtonImages());
   button.SetImages(0, 2, 1, 3);
   button.SetTextColor(RGB(255, 255, 255));
 
@@ -93,7 +93,7 @@ TEST_F(SkinnedControls, HoverStartsAFadeAndLeavingRestartsIt) {
   CBitmapButtonEx button;
   button.SetExtendedStyle(CBitmapButtonEx::kHover);
   ASSERT_TRUE(button.Attach(hwnd));
-  button.SetImageList(App().skin.InstallButtonImages());
+  button.SetImageList(skin_.InstallButtonImages());
   button.SetImages(0, 2, 1, 3);
   EXPECT_FALSE(button.fading());
   ::SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));

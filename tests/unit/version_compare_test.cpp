@@ -1,7 +1,7 @@
 // Version texts "a.b.c.d" compared part by part as numbers.
 #include <gtest/gtest.h>
 
-#include "app/VersionCompare.h"
+#include "util/VersionCompare.h"
 
 namespace {
 
