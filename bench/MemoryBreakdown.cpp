@@ -310,8 +310,13 @@ void MemoryBreakdown::Print() const {
   }
   if (!peakBlocks_.empty()) {
     wprintf(L"  private blocks >= 1 MiB (resident of allocated MiB):");
+    // An allocation whose size the busy process did not tell shows as "?".
     for (const auto& block : peakBlocks_) {
-      wprintf(L" %.1f/%.1f", block.first / 1024.0, block.second / 1024.0);
+      if (block.second) {
+        wprintf(L" %.1f/%.1f", block.first / 1024.0, block.second / 1024.0);
+      } else {
+        wprintf(L" %.1f/?", block.first / 1024.0);
+      }
     }
     wprintf(L"\n");
   }
