@@ -16,9 +16,10 @@
 #include <string>
 
 #include "app/ProductNames.h"
+#include "support/InstalledMachine.h"
 #include "support/InstallerResources.h"
+#include "support/InstallerRun.h"
 #include "support/InstallerWindows.h"
-#include "support/ProductCopies.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -85,10 +86,19 @@ void Cleanup(const std::wstring& folder) {
   ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, product::kUninstallKey);
 }
 
+// The display setting an installer started afterwards reads; 0 removes it.
+void SetLogPixels(DWORD dpi) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", &key) != ERROR_SUCCESS) return;
+  if (dpi) ::RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<BYTE*>(&dpi), sizeof(dpi));
+  else ::RegDeleteValueW(key, L"LogPixels");
+  ::RegCloseKey(key);
+}
+
 // Starts an installer at the tour's DPI and returns its agreement dialog.
 HWND StartAt(std::unique_ptr<InstallerRun>& run, DWORD dpi, const std::wstring& arguments,
              const std::wstring& program = std::wstring()) {
-  ScopedLogPixels pixels(dpi);
+  SetLogPixels(dpi);
   run.reset(new InstallerRun(arguments, program));
   return run->WaitForWindowWith(kLicenceLink);
 }
@@ -199,6 +209,7 @@ int wmain(int argc, wchar_t** argv) {
     FinishedPage(dpi, dir);
     DamagedPage(dpi, dir);
   }
+  SetLogPixels(0);
   Gdiplus::GdiplusShutdown(token);
   fwprintf(stderr, L"[tour] %d pages saved\n", g_saved);
   return g_saved == 10 ? 0 : 1;

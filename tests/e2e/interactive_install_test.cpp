@@ -1,0 +1,271 @@
+// Fresh installs through the installer's windows, played as a user would,
+// each on a machine of its own: every page, the scan notices, the ways out
+// of the agreement, a damaged package, a second installer and 144 DPI.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "app/ExitCodes.h"
+#include "app/ProductNames.h"
+#include "install/RegistryNames.h"
+#include "support/InstalledMachine.h"
+#include "support/InstallerResources.h"
+#include "support/InstallerRun.h"
+#include "support/InstallerWindows.h"
+#include "support/RegistrySandbox.h"
+#include "support/ShortcutFiles.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+constexpr COLORREF kRed = RGB(255, 77, 92);
+const std::wstring kName = product::kName;
+const wchar_t kScanNotice[] =
+    L"Kelvo云查杀正在扫描，会影响云盘安装。\n请您关闭云查杀或等待扫描完成后再重试。";
+
+std::wstring WindowTitle(HWND window) {
+  wchar_t title[256] = {};
+  ::GetWindowTextW(window, title, 256);
+  return title;
+}
+
+// The agreement text as the dialog should show it: after the byte-order mark.
+std::wstring AgreementResource(const wchar_t* name) {
+  std::string bytes = InstallerResourceBytes(name, L"LICENCE");
+  return bytes.size() < 2 ? L"" : std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2),
+                                               (bytes.size() - 2) / 2);
+}
+
+TEST(InteractiveInstall, IntoAnotherFolderThroughEveryPage) {
+  // Files of the user's in the default folder, where the first page
+  // pre-extracts: moving elsewhere takes away only what it added.
+  const std::wstring preExtracted = DefaultInstallFolder();
+  ASSERT_EQ(::SHCreateDirectoryExW(nullptr, (preExtracted + L"\\mine").c_str(), nullptr), ERROR_SUCCESS);
+  ASSERT_TRUE(WriteFileBytes(preExtracted + L"\\notes.txt", "mine"));
+  ASSERT_TRUE(WriteFileBytes(preExtracted + L"\\mine\\list.txt", "mine too"));
+  const std::vector<TreeEntry> usersFiles = ReadTree(preExtracted);
+
+  InstallerRun run(L"");
+  HWND agreement = run.WaitForWindowWith(kLicenceLink);
+  ASSERT_TRUE(agreement);
+  EXPECT_EQ(WindowTitle(agreement), L"欢迎使用 KelvoAI云盘同步版");
+  EXPECT_EQ(ControlText(agreement, kAgreeButton), L"同意");
+  EXPECT_EQ(ControlText(agreement, kDeclineButton), L"不同意");
+  EXPECT_EQ(ControlText(agreement, kLicenceLink), L"《KelvoAI云盘软件许可使用协议》");
+  EXPECT_EQ(ControlText(agreement, kPrivacyLink), L"《KelvoAI云盘隐私政策》");
+  EXPECT_FALSE(ControlVisible(agreement, kAgreementText));
+  // Each link shows its text whole, unselected.
+  const std::wstring licence = AgreementResource(L"IDR_SOFTWARE_LICENCE");
+  const std::wstring privacy = AgreementResource(L"IDR_PRIVATE_LICENCE");
+  ASSERT_GT(licence.size(), 100u);
+  ClickControl(agreement, kLicenceLink);
+  EXPECT_TRUE(WaitForText(agreement, kAgreementText, licence, 10000))
+      << ControlText(agreement, kAgreementText).size() << " of " << licence.size() << " shown";
+  LRESULT selection = ::SendMessageW(Control(agreement, kAgreementText), EM_GETSEL, 0, 0);
+  EXPECT_EQ(LOWORD(selection), HIWORD(selection)) << "text selected after the click";
+  ClickControl(agreement, kPrivacyLink);
+  EXPECT_TRUE(WaitForText(agreement, kAgreementText, privacy, 10000));
+
+  ClickControl(agreement, kAgreeButton);
+  HWND main = run.WaitForWindowWith(kInstallButton);
+  ASSERT_TRUE(main);
+  EXPECT_EQ(ControlText(main, kInstallButton), L"正在准备中...");
+  EXPECT_FALSE(ControlEnabled(main, kInstallButton));
+  ASSERT_TRUE(WaitForText(main, kInstallButton, L"立即安装"));
+  ASSERT_TRUE(WaitUntil([&] { return ControlEnabled(main, kInstallButton); }));
+  EXPECT_TRUE(FileExists(MainExe(preExtracted))) << "no pre-extraction";
+
+  const SIZE collapsed = ClientSize(main);
+  ClickControl(main, kCustomLink);
+  ASSERT_TRUE(WaitForVisible(main, kPathEdit, true));
+  EXPECT_EQ(ClientSize(main).cx, collapsed.cx);
+  EXPECT_GT(ClientSize(main).cy, collapsed.cy);
+  EXPECT_EQ(ControlText(main, kLocationLabel), L"安装位置：");
+  EXPECT_EQ(ControlText(main, kSpaceLine).rfind(L"所需空间：31.3 MB (磁盘剩余空间: ", 0), 0u)
+      << ToUtf8(ControlText(main, kSpaceLine));
+  EXPECT_TRUE(ControlChecked(main, kOpenAfterInstall));
+  EXPECT_TRUE(ControlChecked(main, kAutoStart));
+  // A folder without a drive part is refused at once.
+  ::SendMessageW(Control(main, kPathEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"\\\\server\\share"));
+  EXPECT_TRUE(WaitForText(main, kSpaceLine, L"所选目录无法安装，请选择其它目录"));
+  EXPECT_FALSE(ControlEnabled(main, kInstallButton));
+  ::SendMessageW(Control(main, kPathEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"D:\\Sync Apps"));
+  ASSERT_TRUE(WaitUntil([&] { return ControlEnabled(main, kInstallButton); }));
+  ClickControl(main, kOpenAfterInstall);
+  ASSERT_TRUE(WaitUntil([&] { return !ControlChecked(main, kOpenAfterInstall); }));
+
+  ClickControl(main, kInstallButton);
+  ASSERT_TRUE(WaitForText(main, kInstallButton, L"完成", 180000));
+  EXPECT_TRUE(ControlEnabled(main, kInstallButton));
+  EXPECT_TRUE(ControlEnabled(main, kCloseButton));
+  EXPECT_FALSE(ControlVisible(main, kProgressText));
+  EXPECT_FALSE(ControlVisible(main, kOpenAfterInstall));
+  ClickControl(main, kInstallButton);
+  EXPECT_EQ(run.WaitForExit(), 0u);
+
+  const std::wstring folder = L"D:\\Sync Apps\\Kelvopeltbox";
+  EXPECT_TRUE(HoldsThePayload(folder));
+  EXPECT_TRUE(ReadTree(preExtracted) == usersFiles) << "the pre-extraction stayed, or the user's files went";
+  EXPECT_EQ(UninstallValue(L"InstallLocation"), folder);
+  // Wine's links give their target back in the ANSI code page, hence a folder
+  // named in ASCII.
+  EXPECT_TRUE(IsInstallerShortcutTo(StartMenuGroup(kName) + L"\\" + kName + L".lnk", MainExe(folder)));
+  EXPECT_TRUE(IsInstallerShortcutTo(DesktopShortcut(kName), MainExe(folder)));
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, registry_names::kRunKey, registry_names::kRunValue),
+            L"\"" + MainExe(folder) + L"\" /autostart");
+  EXPECT_EQ(RunningCount(product::kMainExe), 0) << "started though not asked to";
+}
+
+// The start-up notice of a machine whose virus scanner scans, until the user
+// ignores it, and the one the window shows at 30 % while a scan runs.
+TEST(InteractiveInstall, ScanNoticeAtTheStartAndAtThirtyPercentUntilTheScanEnds) {
+  HANDLE fullScan = ::CreateMutexW(nullptr, FALSE, L"Global\\KelvoDsMainMutex_DsFullScanInProgress");
+  InstallerRun run(L"");
+  HWND last = nullptr;
+  for (int answer : {IDRETRY, IDCANCEL}) {
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+      box = ::FindWindowW(L"#32770", product::kInstallerTitle);
+      return box && box != last && IsMessageBox(box) && ::IsWindowVisible(box);
+    })) << "no notice";
+    last = box;
+    EXPECT_EQ(MessageBoxText(box), kScanNotice);
+    EXPECT_TRUE(WaitForText(box, IDCANCEL, L"忽略", 10000));
+    EXPECT_EQ(::GetWindowLongW(Control(box, IDCANCEL), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
+    AnswerMessageBox(box, answer);  // retrying while the scan runs asks again
+  }
+  ::CloseHandle(fullScan);
+  HWND main = AcceptAgreementAndWaitUntilReady(run);
+  ASSERT_TRUE(main);
+
+  HANDLE scan = ::CreateMutexW(nullptr, FALSE, L"Global\\KelvoDsMainMutex_ScanInProgress");
+  ClickControl(main, kInstallButton);
+  HWND notice = WaitForOwnedMessageBox(main);
+  ASSERT_TRUE(notice) << "no notice owned by the main window";
+  EXPECT_EQ(MessageBoxText(notice), kScanNotice);
+  EXPECT_EQ(ControlText(main, kProgressText), L"正在安装KelvoAI云盘同步版......");
+  HWND bar = ::FindWindowExW(main, nullptr, L"KelvoSE_ProgressCtrl", nullptr);
+  EXPECT_TRUE(bar && ::IsWindowVisible(bar));
+  EXPECT_FALSE(ControlVisible(main, kInstallButton));
+  EXPECT_FALSE(ControlEnabled(main, kCloseButton));
+  ::CloseHandle(scan);
+  AnswerMessageBox(notice, IDRETRY);  // the scan is over: the install goes on
+  EXPECT_EQ(run.WaitForExit(180000), 0u);
+  EXPECT_TRUE(HoldsThePayload(DefaultInstallFolder()));
+  EXPECT_TRUE(WaitUntil([] { return RunningCount(product::kMainExe) == 1; }, 20000));
+}
+
+TEST(AgreementDialog, EachWayOutEndsTheRunWithItsCodeAndInstallsNothing) {
+  struct WayOut {
+    const char* what;
+    DWORD exitCode;
+  };
+  for (const WayOut& way : {WayOut{"decline", 2}, WayOut{"close button", 1010},
+                            WayOut{"system close", 0}, WayOut{"escape", 2}}) {
+    SCOPED_TRACE(way.what);
+    InstallerRun run(L"");
+    HWND dialog = run.WaitForWindowWith(kLicenceLink);
+    ASSERT_TRUE(dialog);
+    const std::string what = way.what;
+    if (what == "decline") ClickControl(dialog, kDeclineButton);
+    if (what == "close button") ClickControl(dialog, kCloseButton);
+    if (what == "system close") ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+    if (what == "escape") ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(run.WaitForExit(), way.exitCode);
+  }
+  EXPECT_FALSE(FileExists(DefaultInstallFolder()));
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, product::kUninstallKey));
+}
+
+TEST(InteractiveInstall, DamagedPackageOffersOnlyToExitAndInstallsNothing) {
+  ScopedTempDir copies;
+  std::wstring damaged = CopyInstallerWithResource(copies.path(), L"ID_KELVOZIP_MAIN", L"BINARY",
+                                                   std::string(4096, 'x'));
+  ASSERT_FALSE(damaged.empty());
+  InstallerRun run(L"", damaged);
+  HWND agreement = run.WaitForWindowWith(kLicenceLink);
+  ASSERT_TRUE(agreement);
+  ClickControl(agreement, kAgreeButton);
+  HWND main = run.WaitForWindowWith(kInstallButton);
+  ASSERT_TRUE(main);
+  ASSERT_TRUE(WaitForText(main, kInstallButton, L"退出安装"));
+  EXPECT_TRUE(ControlEnabled(main, kInstallButton));
+  EXPECT_EQ(ControlText(main, kStatusLine), L"安装包不完整或被破坏,请从KelvoAI云盘主页重新下载");
+  EXPECT_GT(CountScreenPixels(main, kStatusLine, kRed), 0) << "not drawn in red";
+  EXPECT_FALSE(ControlVisible(main, kCustomLink));
+  EXPECT_FALSE(ControlVisible(main, kExpandArrow));
+  EXPECT_TRUE(ControlEnabled(main, kCloseButton));
+  ClickControl(main, kInstallButton);
+  EXPECT_EQ(run.WaitForExit(), 0u);
+  EXPECT_FALSE(FileExists(MainExe(DefaultInstallFolder())));
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, product::kUninstallKey));
+}
+
+// A second installer while the first shows its window: from the same file it
+// ends quietly, from another copy it says why in the first one's window, and
+// silent it ends with the code a deployment tool reads.
+TEST(SecondInstance, SameFileIsQuietAnotherCopySaysSoAndSilentEndsWithItsCode) {
+  InstallerRun first(L"");
+  HWND main = AcceptAgreementAndWaitUntilReady(first);
+  ASSERT_TRUE(main);
+  EXPECT_EQ(InstallerRun(L"").WaitForExit(), 0u);
+  EXPECT_EQ(WaitForOwnedMessageBox(main, 1500), nullptr) << "the same file must say nothing";
+
+  ScopedTempDir copies;
+  const std::wstring other = copies.Join(L"KelvoSetup (2).exe");
+  ASSERT_TRUE(::CopyFileW(BuiltProgram(L"KelvoSetup.exe").c_str(), other.c_str(), FALSE));
+  EXPECT_EQ(InstallerRun(L"", other).WaitForExit(), 0u);
+  HWND box = WaitForOwnedMessageBox(main);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(MessageBoxText(box), L"已经有KelvoAI云盘同步版的安装程序正在运行，\r\n请先结束正在运行的安装程序。");
+  EXPECT_EQ(WindowTitle(box), L"KelvoAI云盘同步版");
+  AnswerMessageBox(box, IDOK);
+
+  EXPECT_EQ(InstallerRun(L"/S").WaitForExit(), static_cast<DWORD>(kExitAnotherInstance));
+  EXPECT_TRUE(::IsWindowVisible(main));
+  ::PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(first.WaitForExit(), 0u);
+}
+
+// Every control of the window lies inside its client area.
+void ExpectControlsInside(HWND window) {
+  SIZE client = ClientSize(window);
+  for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (!::IsWindowVisible(child)) continue;
+    RECT rect = ControlRect(window, ::GetDlgCtrlID(child));
+    EXPECT_TRUE(rect.left >= 0 && rect.top >= 0 && rect.right <= client.cx && rect.bottom <= client.cy)
+        << "control " << ::GetDlgCtrlID(child) << " outside the window";
+  }
+}
+
+TEST(Display144Dpi, BothWindowsAndTheirControlsGrowByOneAndAHalf) {
+  HKEY desktop = nullptr;
+  ASSERT_EQ(::RegCreateKeyW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", &desktop), ERROR_SUCCESS);
+  DWORD dpi = 144;
+  ::RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<BYTE*>(&dpi), sizeof(dpi));
+  ::RegCloseKey(desktop);
+
+  InstallerRun run(L"");
+  HWND agreement = run.WaitForWindowWith(kLicenceLink);
+  ASSERT_TRUE(agreement);
+  EXPECT_EQ(ClientSize(agreement).cx, 855);
+  EXPECT_EQ(ClientSize(agreement).cy, 666);
+  ExpectControlsInside(agreement);
+  HWND main = AcceptAgreementAndWaitUntilReady(run);
+  ASSERT_TRUE(main);
+  EXPECT_EQ(ClientSize(main).cx, 855);
+  EXPECT_EQ(ClientSize(main).cy, 570);
+  RECT button = ControlRect(main, kInstallButton);
+  EXPECT_EQ(button.right - button.left, 240);
+  EXPECT_EQ(button.bottom - button.top, 54);
+  ExpectControlsInside(main);
+  ClickControl(main, kCustomLink);
+  ASSERT_TRUE(WaitForVisible(main, kPathEdit, true));
+  EXPECT_EQ(ClientSize(main).cy, 666);
+  ExpectControlsInside(main);
+  ::PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(run.WaitForExit(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,274 @@
+// The main window when the install worker can no longer take commands: its
+// thread has ended (told to quit, as the close sequence tells it), so every
+// post to it fails. The installer runs in this process from its own entry,
+// with the built installer's resources, while a second thread plays the
+// user. The window must not wait for the worker: it turns into the
+// damaged-package page, closing it ends the message loop with 0, and
+// nothing is left installed or changed.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <stdio.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/Entry.h"
+#include "app/InstallApp.h"
+#include "app/PreChecks.h"
+#include "app/ProductNames.h"
+#include "support/InstalledMachine.h"
+#include "support/InstallerResources.h"
+#include "support/InstallerWindows.h"
+#include "support/RegistrySandbox.h"
+#include "support/TestFiles.h"
+#include "ui/DisplayScale.h"
+#include "ui/KelvoProgressCtrl.h"
+#include "ui/MessageLoop.h"
+
+namespace {
+
+constexpr COLORREF kRed = RGB(255, 77, 92);
+// Hang guard only: how long a window may take to answer.
+constexpr DWORD kPatienceMs = 60000;
+constexpr int kEndedFromOutside = 99;
+
+// What the window showed after the failed post; empty when it showed the
+// damaged-package page.
+std::wstring DamagedPageFaults(HWND main) {
+  std::wstring faults;
+  auto expect = [&](bool ok, const wchar_t* what) {
+    if (!ok) faults += std::wstring(what) + L"; ";
+  };
+  expect(ControlText(main, kInstallButton) == L"退出安装" && ControlVisible(main, kInstallButton) &&
+         ControlEnabled(main, kInstallButton), L"exit button");
+  expect(ControlText(main, kStatusLine) == L"安装包不完整或被破坏,请从KelvoAI云盘主页重新下载" &&
+         CountScreenPixels(main, kStatusLine, kRed) > 0, L"red status line");
+  expect(ControlEnabled(main, kCloseButton), L"close enabled");
+  HWND bar = ::FindWindowExW(main, nullptr, CKelvoProgressCtrl::kClassName, nullptr);
+  for (HWND other : {Control(main, kCustomLink), Control(main, kExpandArrow), Control(main, kCollapseArrow),
+                     Control(main, kPathEdit), Control(main, kProgressText), bar}) {
+    expect(!other || !::IsWindowVisible(other), L"a control of another page shows");
+  }
+  expect(ClientSize(main).cy == Scaled(380), L"height");
+  return faults;
+}
+
+// Tells the worker's thread to quit and waits until it has ended; a post to
+// it must fail afterwards.
+bool EndWorkerThread() {
+  InstallWorker& worker = App().worker;
+  if (!worker.thread() || !worker.Post(kCmdQuit, 0)) return false;
+  if (::WaitForSingleObject(worker.thread(), kPatienceMs) != WAIT_OBJECT_0) return false;
+  return !::PostThreadMessageW(worker.threadId(), WM_NULL, 0, 0) &&
+         ::GetLastError() == ERROR_INVALID_THREAD_ID;
+}
+
+// Presses a button and waits until the window has handled it; a window stuck
+// in its handler ends the process with a word why.
+bool Press(HWND dialog, int id) {
+  DWORD_PTR result = 0;
+  if (::SendMessageTimeoutW(Control(dialog, id), BM_CLICK, 0, 0, SMTO_NORMAL, kPatienceMs, &result)) {
+    return true;
+  }
+  fprintf(stderr, "the window did not answer a click on %d: it hangs\n", id);
+  fflush(stderr);
+  ::TerminateProcess(::GetCurrentProcess(), 3);
+  return false;
+}
+
+// Plays the user on a thread of its own while the UI runs on this one; a
+// step that cannot be done ends the UI's loop and says why in failure.
+class User {
+ public:
+  explicit User(std::function<void(User&)> script)
+      : uiThread_(::GetCurrentThreadId()), thread_([this, script] { script(*this); }) {}
+  ~User() { Join(); }
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+  void GiveUp(const std::wstring& why) {
+    failure = why;
+    ::PostThreadMessageW(uiThread_, WM_QUIT, kEndedFromOutside, 0);
+  }
+  HWND WaitForWindowWith(int controlId) {
+    return WaitForProcessWindowWith(::GetCurrentProcessId(), controlId, kPatienceMs);
+  }
+  HWND AgreeAndWaitForReady() {
+    HWND agreement = WaitForWindowWith(kLicenceLink);
+    if (!agreement || !Press(agreement, kAgreeButton)) return GiveUp(L"no agreement"), nullptr;
+    HWND main = WaitForWindowWith(kInstallButton);
+    if (!main || !WaitForText(main, kInstallButton, L"立即安装", kPatienceMs)) {
+      return GiveUp(L"no ready page"), nullptr;
+    }
+    return main;
+  }
+  // Ends the worker, presses the main button, notes the page it turned into
+  // and presses its button again, which should close the window.
+  void EndWorkerPressAndExit(HWND main) {
+    if (!EndWorkerThread()) return GiveUp(L"the worker did not end");
+    if (!Press(main, kInstallButton)) return;
+    pageFaults = DamagedPageFaults(main);
+    Press(main, kInstallButton);
+  }
+
+  std::wstring failure, pageFaults;
+
+ private:
+  DWORD uiThread_;
+  std::thread thread_;
+};
+
+// Ends the UI thread's message loop with kEndedFromOutside unless the object
+// goes first: a loop that does not end when its window closes fails.
+class LoopDeadline {
+ public:
+  LoopDeadline()
+      : uiThread_(::GetCurrentThreadId()), stop_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+        watcher_([this] {
+          if (::WaitForSingleObject(stop_, 4 * kPatienceMs) == WAIT_TIMEOUT) {
+            ::PostThreadMessageW(uiThread_, WM_QUIT, kEndedFromOutside, 0);
+          }
+        }) {}
+  ~LoopDeadline() {
+    ::SetEvent(stop_);
+    watcher_.join();
+    ::CloseHandle(stop_);
+  }
+
+ private:
+  DWORD uiThread_;
+  HANDLE stop_;
+  std::thread watcher_;
+};
+
+// Waits for user and checks what it saw and how the loop ended.
+void ExpectDamagedPageAndLoopEnd(User& user, int exitCode) {
+  user.Join();
+  ASSERT_EQ(ToUtf8(user.failure), "");
+  EXPECT_EQ(ToUtf8(user.pageFaults), "") << "not the damaged-package page";
+  EXPECT_EQ(exitCode, 0) << "the message loop did not end when the window closed";
+}
+
+// The installer's entry, through the damaged page, while user plays.
+void RunEntry(User& user) {
+  InstallerModule installer;
+  int exitCode = 0;
+  {
+    LoopDeadline deadline;
+    exitCode = Entry(installer.get(), L"", SW_SHOWNORMAL);
+  }
+  ExpectDamagedPageAndLoopEnd(user, exitCode);
+}
+
+// The application object is made once per process; ctest gives each case one.
+#define REQUIRE_OWN_PROCESS()           \
+  static int runs = 0;                  \
+  if (runs++ > 0) GTEST_SKIP() << "needs a process of its own"
+
+TEST(WorkerGone, InstallClickOnTheReadyPageGivesTheDamagedPageAndRemovesThePreExtraction) {
+  REQUIRE_OWN_PROCESS();
+  std::wstring folder;
+  User user([&](User& me) {
+    HWND main = me.AgreeAndWaitForReady();
+    if (!main) return;
+    folder = ControlText(main, kPathEdit);
+    me.EndWorkerPressAndExit(main);
+  });
+  ASSERT_NO_FATAL_FAILURE(RunEntry(user));
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, product::kUninstallKey)) << "the product was registered";
+  ASSERT_FALSE(folder.empty());
+  EXPECT_FALSE(IsFolder(folder)) << "the pre-extracted files stayed behind";
+  EXPECT_FALSE(IsFolder(App().context.startMenuDir)) << "shortcuts were made";
+}
+
+TEST(WorkerGone, ClickForAnotherFolderLeavesNeitherFolderWithTheProduct) {
+  REQUIRE_OWN_PROCESS();
+  ScopedTempDir other;
+  std::wstring preExtracted, chosen;
+  User user([&](User& me) {
+    HWND main = me.AgreeAndWaitForReady();
+    if (!main) return;
+    preExtracted = ControlText(main, kPathEdit);
+    ::SendMessageW(main, WM_COMMAND, MAKEWPARAM(kCustomLink, STN_CLICKED),
+                   reinterpret_cast<LPARAM>(Control(main, kCustomLink)));
+    ::SendMessageW(Control(main, kPathEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(other.path().c_str()));
+    if (!WaitUntil([&] { return ControlEnabled(main, kInstallButton); }, kPatienceMs)) {
+      return me.GiveUp(L"the other folder was refused");
+    }
+    me.EndWorkerPressAndExit(main);
+    chosen = App().context.installDir;
+  });
+  ASSERT_NO_FATAL_FAILURE(RunEntry(user));
+  EXPECT_NE(chosen, preExtracted) << "the click did not take the other folder";
+  EXPECT_FALSE(IsFolder(preExtracted)) << "the pre-extracted files stayed behind";
+  EXPECT_FALSE(FileExists(MainExe(chosen)));
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, product::kUninstallKey));
+}
+
+TEST(WorkerGone, UpgradeClickLeavesTheInstalledCopyAsItWas) {
+  REQUIRE_OWN_PROCESS();
+  ScopedTempDir dir;
+  const std::wstring folder = dir.Join(L"Kelvopeltbox");
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  for (const wchar_t* file : {L"uninstall.exe", L"KelvoEnterpriseShellExt.dll"}) {
+    ASSERT_TRUE(::CopyFileW((PayloadFolder() + L"\\" + file).c_str(), (folder + L"\\" + file).c_str(), FALSE));
+  }
+  ASSERT_TRUE(MakeInstalledVersion(folder, L"2.0.0.1124"));
+  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, L"InstallLocation", folder));
+  const std::vector<TreeEntry> before = ReadTree(folder);
+  User user([&](User& me) {
+    HWND main = me.WaitForWindowWith(kInstallButton);
+    if (!main || !WaitForText(main, kInstallButton, L"立即升级", kPatienceMs)) {
+      return me.GiveUp(L"not taken for an upgrade");
+    }
+    me.EndWorkerPressAndExit(main);
+  });
+  ASSERT_NO_FATAL_FAILURE(RunEntry(user));
+  EXPECT_TRUE(ReadTree(folder) == before) << "the installed copy was changed";
+  EXPECT_EQ(UninstallValue(L"DisplayVersion"), L"") << "the uninstall entry was rewritten";
+}
+
+// The window's very first post (the pre-extraction) fails: the worker ended
+// between the start of the user interface and the window.
+TEST(WorkerGone, WorkerEndedBeforeTheWindowOpensGivesTheDamagedPageAtOnce) {
+  REQUIRE_OWN_PROCESS();
+  InstallerModule installer;
+  DisplayScale::Instance().SetFromMonitor();
+  CInstallApp& app = App();
+  ASSERT_TRUE(app.Init(installer.get(), L""));
+  ::CoInitialize(nullptr);
+  INITCOMMONCONTROLSEX controls = {8, ICC_BAR_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  WindowFramework::Init();
+  app.context.SetUp();
+  ASSERT_TRUE(RunPreChecks());
+  CMessageLoop loop;
+  WindowFramework::AddMessageLoop(&loop);
+  app.skin.CreateFonts();
+  app.StartWorker();
+  ASSERT_TRUE(EndWorkerThread());
+  ASSERT_TRUE(app.OpenMainWindow());
+  HWND main = app.mainWindow;
+  User user([&](User& me) {
+    me.pageFaults = DamagedPageFaults(main);
+    Press(main, kCloseButton);
+  });
+  int exitCode = 0;
+  {
+    LoopDeadline deadline;
+    exitCode = loop.Run();
+  }
+  WindowFramework::RemoveMessageLoop();
+  WindowFramework::ShutDown();
+  ::CoUninitialize();
+  ExpectDamagedPageAndLoopEnd(user, exitCode);
+  EXPECT_FALSE(IsFolder(app.context.installDir)) << "nothing was to be extracted";
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, product::kUninstallKey));
+}
+
+}  // namespace

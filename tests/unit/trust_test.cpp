@@ -1,0 +1,171 @@
+// Whether a product file may be started or a library loaded: the base
+// library's verdict (loaded once, through either of its interfaces), the
+// signature, the self-protection driver, the security suite's own folder,
+// and the system libraries that may only come from the system folder. This
+// program carries the base library's cabinet, as the installer does.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "install/RegistryNames.h"
+#include "support/InstalledMachine.h"
+#include "support/InstallerRun.h"
+#include "support/RegistrySandbox.h"
+#include "support/SeamFakes.h"
+#include "support/TestFiles.h"
+#include "unpack/BaseLibrary.h"
+#include "unpack/FileTrust.h"
+#include "unpack/KelvoPublicDLLHelper.h"
+#include "unpack/TrustedLoad.h"
+
+namespace {
+
+std::wstring TrustData(const std::wstring& name) { return std::wstring(KELVO_TRUST_DATA_WIN) + L"\\" + name; }
+std::wstring BaseVariant(const wchar_t* folder) { return TrustData(folder) + L"\\Kelvobase.dll"; }
+const std::wstring kProgram = PayloadFolder() + L"\\KelvoCloudEnterpriseSync.exe";
+
+// Copies of a signed payload file: as built, with one byte changed, and this
+// unsigned test program.
+struct Candidates {
+  ScopedTempDir dir;
+  std::wstring signedCopy = dir.Join(L"signed.dll"), changed = dir.Join(L"changed.dll"),
+               unsignedCopy = dir.Join(L"unsigned.dll"), missing = dir.Join(L"missing.dll");
+  Candidates() {
+    std::string bytes;
+    ReadFileBytes(PayloadFolder() + L"\\KelvoEnterpriseShellExt.dll", &bytes);
+    WriteFileBytes(signedCopy, bytes);
+    bytes[bytes.size() / 3] ^= 0x04;
+    WriteFileBytes(changed, bytes);
+    CopyUnsignedProgram(unsignedCopy);
+  }
+};
+
+// The process-wide binding loads once: a case that needs it untouched needs a
+// process of its own, as ctest runs every case.
+#define REQUIRE_UNTOUCHED_BASE_LIBRARY()            \
+  if (CKelvoBaseExportFuncs::Instance().attempted()) \
+  GTEST_SKIP() << "the base library was already bound in this process"
+
+TEST(FileTrust, SignedFilesAreTrustedChangedUnsignedAndMissingOnesNot) {
+  REQUIRE_UNTOUCHED_BASE_LIBRARY();
+  Candidates files;
+  // Two threads asking at once share one load.
+  BOOL answers[2] = {};
+  std::thread first([&] { answers[0] = IsTrustedFile(kProgram.c_str()); });
+  std::thread second([&] { answers[1] = IsTrustedFile(files.signedCopy.c_str()); });
+  first.join();
+  second.join();
+  EXPECT_TRUE(answers[0] && answers[1]);
+  EXPECT_TRUE(CKelvoBaseExportFuncs::Instance().ready());
+  for (const std::wstring& path : {files.changed, files.unsignedCopy, files.missing, std::wstring()}) {
+    EXPECT_FALSE(IsTrustedFile(path.c_str())) << ToUtf8(path);
+  }
+}
+
+TEST(FileTrust, LevelThreeFromTheBaseLibraryMeansNotTrusted) {
+  REQUIRE_UNTOUCHED_BASE_LIBRARY();
+  ASSERT_TRUE(CKelvoBaseExportFuncs::Instance().LoadOnce(BaseVariant(L"distrust-all").c_str()));
+  EXPECT_FALSE(IsTrustedFile(kProgram.c_str()));
+}
+
+// Either interface answers with the signature's level; a library with
+// neither, or a changed one, is not kept and never tried again.
+TEST(BaseLibraryBinding, AnswersThroughEitherInterfaceAndRefusesABadLibraryForGood) {
+  Candidates files;
+  for (const std::wstring& library : {BuiltProgram(L"product\\base\\Kelvobase.dll"),
+                                      BaseVariant(L"create-object-only")}) {
+    SCOPED_TRACE(ToUtf8(library));
+    CKelvoBaseExportFuncs base;
+    ASSERT_TRUE(base.LoadOnce(library.c_str()));
+    LONG level = 0;
+    EXPECT_TRUE(base.CheckFileTrust(files.signedCopy.c_str(), &level));
+    EXPECT_EQ(level, 1);
+    EXPECT_TRUE(base.CheckFileTrust(files.changed.c_str(), &level));
+    EXPECT_EQ(level, 3);
+    EXPECT_FALSE(base.CheckFileTrust(files.missing.c_str(), &level));
+  }
+  CKelvoBaseExportFuncs none;
+  EXPECT_FALSE(none.LoadOnce(BaseVariant(L"no-exports").c_str()));
+  EXPECT_EQ(::GetModuleHandleW(BaseVariant(L"no-exports").c_str()), nullptr);
+  EXPECT_FALSE(none.LoadOnce(BaseVariant(L"create-object-only").c_str())) << "tried again";
+  ScopedTempDir dir;
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(BaseVariant(L"create-object-only"), &bytes));
+  bytes[bytes.size() / 2] ^= 0x10;
+  ASSERT_TRUE(WriteFileBytes(dir.Join(L"Kelvobase.dll"), bytes));
+  CKelvoBaseExportFuncs changed;
+  EXPECT_FALSE(changed.LoadOnce(dir.Join(L"Kelvobase.dll").c_str()));
+  EXPECT_EQ(::GetModuleHandleW(dir.Join(L"Kelvobase.dll").c_str()), nullptr);
+}
+
+// Files in the suite's folder need no signature work while its driver
+// answers; elsewhere, or without the driver, the signature decides.
+TEST(FileTrust, SuiteFolderIsTrustedOnlyWhileTheDriverVouches) {
+  REQUIRE_UNTOUCHED_BASE_LIBRARY();
+  RegistrySandbox registry;
+  ScopedTempDir suite, elsewhere;
+  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, registry_names::kSuiteAppPathsKey, L"Path", suite.path()));
+  ASSERT_TRUE(CopyUnsignedProgram(suite.Join(L"KelvoSafeTool.exe")));
+  ASSERT_TRUE(CopyUnsignedProgram(elsewhere.Join(L"KelvoSafeTool.exe")));
+  {
+    fakes::ScopedSeam seam;
+    fakes::UseDevices();
+    fakes::AddSelfProtectionDevice(1);
+    std::wstring upper = suite.Join(L"KelvoSafeTool.exe");
+    for (wchar_t& c : upper) c = static_cast<wchar_t>(towupper(c));
+    EXPECT_TRUE(IsTrustedFile(upper.c_str()));
+    EXPECT_FALSE(CKelvoBaseExportFuncs::Instance().attempted()) << "the signature was checked";
+    EXPECT_FALSE(IsTrustedFile(elsewhere.Join(L"KelvoSafeTool.exe").c_str()));
+  }
+  EXPECT_FALSE(IsTrustedFile(suite.Join(L"KelvoSafeTool.exe").c_str()));
+}
+
+TEST(TrustedLoad, LoadsWhatIsSignedLoadedAlreadyOrVouchedForAndNothingElse) {
+  Candidates files;
+  HMODULE module = LoadTrustedLibrary(files.signedCopy.c_str());
+  ASSERT_TRUE(module);
+  EXPECT_NE(::GetProcAddress(module, "DllGetClassObject"), nullptr);
+  ::FreeLibrary(module);
+  for (const std::wstring& path : {files.changed, files.unsignedCopy, files.missing,
+                                   TrustData(L"foreign-key.dll"), TrustData(L"level3.dll"), std::wstring()}) {
+    EXPECT_EQ(LoadTrustedLibrary(path.c_str()), nullptr) << ToUtf8(path);
+  }
+  EXPECT_EQ(::GetModuleHandleW(files.changed.c_str()), nullptr);
+  wchar_t system[MAX_PATH] = {};
+  ::GetSystemDirectoryW(system, MAX_PATH);
+  module = LoadTrustedLibrary((std::wstring(system) + L"\\kernel32.dll").c_str());
+  EXPECT_EQ(module, ::GetModuleHandleW(L"kernel32.dll")) << "already in the process";
+  ::FreeLibrary(module);
+
+  fakes::ScopedSeam seam;
+  fakes::UseDevices();
+  fakes::AddSelfProtectionDevice(0x1234);
+  EXPECT_EQ(QuerySelfProtection(), 0x1234u);
+  ASSERT_FALSE(fakes::requests.empty());
+  EXPECT_EQ(fakes::requests.back().code, 0x22204Cu);
+  EXPECT_EQ(*reinterpret_cast<const DWORD*>(fakes::requests.back().input.data()), ::GetCurrentProcessId());
+  EXPECT_EQ(fakes::openAccess.back(), static_cast<DWORD>(FILE_READ_ATTRIBUTES));
+  EXPECT_EQ(fakes::handlesOpen, 0);
+  module = LoadTrustedLibrary(files.unsignedCopy.c_str());
+  EXPECT_NE(module, nullptr) << "the driver vouches for this process";
+  if (module) ::FreeLibrary(module);
+}
+
+// A program with real delay imports and the installer's hook, beside a
+// planted "TextSharping.dll" (listed, missing from the system folder) and a
+// planted "SHCore.dll": exit 0 is the right library, 1 the planted one, 2 none.
+TEST(SystemLibraries, ComeOnlyFromTheSystemFolderNeverFromBesideTheProgram) {
+  const std::wstring probe = TrustData(L"planted\\delay_load_probe.exe");
+  EXPECT_EQ(InstallerRun(L"version", probe).WaitForExit(), 0u);
+  EXPECT_EQ(InstallerRun(L"planted", probe).WaitForExit(), 2u);
+  EXPECT_EQ(InstallerRun(L"planted default", probe).WaitForExit(), 1u) << "the plain search takes the planted copy";
+  EXPECT_EQ(InstallerRun(L"dpi", probe).WaitForExit(), 0u) << "the planted SHCore.dll answered";
+  DelayLoadInfo info = {sizeof(info)};
+  info.szDll = "kelvo-unlisted.dll";
+  EXPECT_EQ(SystemDllLoadHook(dliNotePreLoadLibrary, &info), nullptr) << "not the default search";
+  info.szDll = "version.dll";
+  EXPECT_EQ(SystemDllLoadHook(dliNotePreGetProcAddress, &info), nullptr);
+}
+
+}  // namespace
