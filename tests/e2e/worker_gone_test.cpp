@@ -8,18 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <commctrl.h>
-#include <objbase.h>
 #include <stdio.h>
 
 #include <functional>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "app/Entry.h"
 #include "app/InstallApp.h"
-#include "app/PreChecks.h"
 #include "app/ProductNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerResources.h"
@@ -28,7 +24,6 @@
 #include "support/TestFiles.h"
 #include "ui/DisplayScale.h"
 #include "ui/KelvoProgressCtrl.h"
-#include "ui/MessageLoop.h"
 
 namespace {
 
@@ -146,14 +141,6 @@ class LoopDeadline {
   std::thread watcher_;
 };
 
-// Waits for user and checks what it saw and how the loop ended.
-void ExpectDamagedPageAndLoopEnd(User& user, int exitCode) {
-  user.Join();
-  ASSERT_EQ(ToUtf8(user.failure), "");
-  EXPECT_EQ(ToUtf8(user.pageFaults), "") << "not the damaged-package page";
-  EXPECT_EQ(exitCode, 0) << "the message loop did not end when the window closed";
-}
-
 // The installer's entry, through the damaged page, while user plays.
 void RunEntry(User& user) {
   InstallerModule installer;
@@ -162,7 +149,10 @@ void RunEntry(User& user) {
     LoopDeadline deadline;
     exitCode = Entry(installer.get(), L"", SW_SHOWNORMAL);
   }
-  ExpectDamagedPageAndLoopEnd(user, exitCode);
+  user.Join();
+  ASSERT_EQ(ToUtf8(user.failure), "");
+  EXPECT_EQ(ToUtf8(user.pageFaults), "") << "not the damaged-package page";
+  EXPECT_EQ(exitCode, 0) << "the message loop did not end when the window closed";
 }
 
 // The application object is made once per process; ctest gives each case one.
@@ -231,44 +221,6 @@ TEST(WorkerGone, UpgradeClickLeavesTheInstalledCopyAsItWas) {
   ASSERT_NO_FATAL_FAILURE(RunEntry(user));
   EXPECT_TRUE(ReadTree(folder) == before) << "the installed copy was changed";
   EXPECT_EQ(UninstallValue(L"DisplayVersion"), L"") << "the uninstall entry was rewritten";
-}
-
-// The window's very first post (the pre-extraction) fails: the worker ended
-// between the start of the user interface and the window.
-TEST(WorkerGone, WorkerEndedBeforeTheWindowOpensGivesTheDamagedPageAtOnce) {
-  REQUIRE_OWN_PROCESS();
-  InstallerModule installer;
-  DisplayScale::Instance().SetFromMonitor();
-  CInstallApp& app = App();
-  ASSERT_TRUE(app.Init(installer.get(), L""));
-  ::CoInitialize(nullptr);
-  INITCOMMONCONTROLSEX controls = {8, ICC_BAR_CLASSES};
-  ::InitCommonControlsEx(&controls);
-  WindowFramework::Init();
-  app.context.SetUp();
-  ASSERT_TRUE(RunPreChecks());
-  CMessageLoop loop;
-  WindowFramework::AddMessageLoop(&loop);
-  app.skin.CreateFonts();
-  app.StartWorker();
-  ASSERT_TRUE(EndWorkerThread());
-  ASSERT_TRUE(app.OpenMainWindow());
-  HWND main = app.mainWindow;
-  User user([&](User& me) {
-    me.pageFaults = DamagedPageFaults(main);
-    Press(main, kCloseButton);
-  });
-  int exitCode = 0;
-  {
-    LoopDeadline deadline;
-    exitCode = loop.Run();
-  }
-  WindowFramework::RemoveMessageLoop();
-  WindowFramework::ShutDown();
-  ::CoUninitialize();
-  ExpectDamagedPageAndLoopEnd(user, exitCode);
-  EXPECT_FALSE(IsFolder(app.context.installDir)) << "nothing was to be extracted";
-  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, product::kUninstallKey));
 }
 
 }  // namespace

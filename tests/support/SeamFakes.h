@@ -75,15 +75,12 @@ inline void RecordStarts(DWORD refusePromptWith = 0) {
   };
 }
 
-// Devices that are not there: found by the name they are opened with (either
-// character set), refusing opens that share less than requiredShare, and
-// answering device controls through `answer`. Requests are noted.
+// Devices that are not there: found by the name they are opened with,
+// refusing opens that share less than requiredShare, answering device
+// controls through `answer`. Opens and requests are noted.
 struct Request {
-  std::string device;
-  DWORD code;
-  std::string input;
-  DWORD outputSize;
-  DWORD access;
+  std::string device, input;
+  DWORD code, outputSize;
 };
 using Answer = std::function<bool(const Request& request, BYTE* out, DWORD* returned)>;
 struct Device {
@@ -96,13 +93,13 @@ inline std::vector<std::string> opened;
 inline std::vector<Request> requests;
 inline std::vector<DWORD> openAccess;
 inline int handlesOpen = 0;
-constexpr uintptr_t kFirstHandle = 0x7AB00000;
+constexpr uintptr_t kFirstHandle = 0x7AB00000;  // never a real handle
 
 inline HANDLE OpenDevice(const std::string& name, DWORD access, DWORD share) {
   opened.push_back(name);
   for (size_t i = 0; i < devices.size(); ++i) {
-    DWORD required = devices[i].requiredShare;
-    if (lstrcmpiA(devices[i].name.c_str(), name.c_str()) == 0 && (share & required) == required) {
+    if (lstrcmpiA(devices[i].name.c_str(), name.c_str()) == 0 &&
+        (share & devices[i].requiredShare) == devices[i].requiredShare) {
       ++handlesOpen;
       openAccess.push_back(access);
       return reinterpret_cast<HANDLE>(kFirstHandle + i * 4);
@@ -111,48 +108,33 @@ inline HANDLE OpenDevice(const std::string& name, DWORD access, DWORD share) {
   ::SetLastError(ERROR_FILE_NOT_FOUND);
   return INVALID_HANDLE_VALUE;
 }
-inline bool DeviceIndex(HANDLE handle, size_t* index) {
-  uintptr_t value = reinterpret_cast<uintptr_t>(handle);
-  *index = (value - kFirstHandle) / 4;
-  return value >= kFirstHandle && *index < devices.size();
+inline Device* DeviceOf(HANDLE handle) {
+  size_t index = (reinterpret_cast<uintptr_t>(handle) - kFirstHandle) / 4;
+  return reinterpret_cast<uintptr_t>(handle) >= kFirstHandle && index < devices.size() ? &devices[index] : nullptr;
 }
 inline void UseDevices() {
-  devices.clear();
-  opened.clear();
-  requests.clear();
-  openAccess.clear();
+  devices.clear(), opened.clear(), requests.clear(), openAccess.clear();
   handlesOpen = 0;
   Seam().CreateFileA = [](LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD,
                           DWORD, HANDLE) WINAPI -> HANDLE { return OpenDevice(name, access, share); };
   Seam().CreateFileW = [](LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
                           DWORD disposition, DWORD flags, HANDLE templ) WINAPI -> HANDLE {
-    if (wcsncmp(name, L"\\\\.\\", 4) != 0) {
-      return ::CreateFileW(name, access, share, sa, disposition, flags, templ);
-    }
-    char narrow[MAX_PATH] = {};
-    ::WideCharToMultiByte(CP_ACP, 0, name, -1, narrow, MAX_PATH, nullptr, nullptr);
-    return OpenDevice(narrow, access, share);
+    if (wcsncmp(name, L"\\\\.\\", 4) != 0) return ::CreateFileW(name, access, share, sa, disposition, flags, templ);
+    return OpenDevice(std::string(name, name + wcslen(name)), access, share);
   };
   Seam().DeviceIoControl = [](HANDLE handle, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
                               DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped) WINAPI -> BOOL {
-    size_t index = 0;
-    if (!DeviceIndex(handle, &index)) {
-      return ::DeviceIoControl(handle, code, in, inSize, out, outSize, returned, overlapped);
-    }
-    std::string input = in ? std::string(static_cast<const char*>(in), inSize) : std::string();
-    requests.push_back({devices[index].name, code, input, outSize, 0});
-    DWORD ignored = 0;
-    if (!returned) returned = &ignored;
+    Device* device = DeviceOf(handle);
+    if (!device) return ::DeviceIoControl(handle, code, in, inSize, out, outSize, returned, overlapped);
+    requests.push_back({device->name, in ? std::string(static_cast<const char*>(in), inSize) : "", code, outSize});
     *returned = 0;
-    if (devices[index].answer(requests.back(), static_cast<BYTE*>(out), returned)) return TRUE;
+    if (device->answer(requests.back(), static_cast<BYTE*>(out), returned)) return TRUE;
     ::SetLastError(ERROR_INVALID_FUNCTION);
     return FALSE;
   };
   Seam().CloseHandle = [](HANDLE handle) WINAPI -> BOOL {
-    size_t index = 0;
-    if (!DeviceIndex(handle, &index)) return ::CloseHandle(handle);
-    --handlesOpen;
-    return TRUE;
+    if (!DeviceOf(handle)) return ::CloseHandle(handle);
+    return --handlesOpen, TRUE;
   };
 }
 inline void AddDevice(const std::string& name, Answer answer,

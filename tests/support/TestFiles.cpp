@@ -1,6 +1,7 @@
 #include "support/TestFiles.h"
 
 #include <objbase.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 
@@ -46,20 +47,16 @@ ScopedTempDir::ScopedTempDir(const std::wstring& parent) {
 ScopedTempDir::~ScopedTempDir() { RemoveTreeForcibly(path_); }
 
 std::string ToUtf8(const std::wstring& text) {
-  int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  if (size) ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0],
-                                  size, nullptr, nullptr);
+  std::string bytes(text.size() * 3, '\0');
+  bytes.resize(::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0],
+                                     static_cast<int>(bytes.size()), nullptr, nullptr));
   return bytes;
 }
 
 std::wstring FromUtf8(const std::string& bytes) {
-  int units = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                    nullptr, 0);
-  std::wstring text(static_cast<size_t>(units), L'\0');
-  if (units) ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                   &text[0], units);
+  std::wstring text(bytes.size(), L'\0');
+  text.resize(::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0],
+                                    static_cast<int>(text.size())));
   return text;
 }
 
@@ -166,32 +163,21 @@ PinnedFile::~PinnedFile() {
 }
 
 bool IsScheduledForRenameAtRestart(const std::wstring& source, const std::wstring& target) {
-  // NUL-separated pairs: "\??\source", then "!\??\target" or "" for a deletion.
+  // Pairs of NUL-terminated names: \??\source, then !\??\target or "" for a deletion.
   wchar_t data[32768] = {};
   DWORD size = sizeof(data) - sizeof(wchar_t);
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
-                      0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+  if (::SHGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                    L"PendingFileRenameOperations", nullptr, data, &size) != ERROR_SUCCESS) {
     return false;
   }
-  LONG status = ::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                                   reinterpret_cast<BYTE*>(data), &size);
-  ::RegCloseKey(key);
-  if (status != ERROR_SUCCESS) return false;
-  auto plain = [](std::wstring path) {
-    if (!path.empty() && path[0] == L'!') path.erase(0, 1);
-    if (path.rfind(L"\\??\\", 0) == 0) path.erase(0, 4);
-    return path;
-  };
-  std::vector<std::wstring> items;
+  std::vector<std::wstring> names;
   for (const wchar_t* p = data; p < data + size / sizeof(wchar_t); p += wcslen(p) + 1) {
-    items.push_back(plain(p));
+    std::wstring name = p;
+    if (!name.empty() && name[0] == L'!') name.erase(0, 1);
+    names.push_back(name.rfind(L"\\??\\", 0) == 0 ? name.substr(4) : name);
   }
-  for (size_t i = 0; i + 1 < items.size(); i += 2) {
-    if (lstrcmpiW(items[i].c_str(), source.c_str()) == 0 &&
-        lstrcmpiW(items[i + 1].c_str(), target.c_str()) == 0) {
-      return true;
-    }
+  for (size_t i = 0; i + 1 < names.size(); i += 2) {
+    if (!lstrcmpiW(names[i].c_str(), source.c_str()) && !lstrcmpiW(names[i + 1].c_str(), target.c_str())) return true;
   }
   return false;
 }
