@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "app/InstallOptions.h"
+#include "install/InstallOptions.h"
 
 namespace {
 

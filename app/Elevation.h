@@ -7,9 +7,3 @@
 // here, with GreenMode set when the user declined or the copy still lacks
 // the rights.
 int Elevate(const wchar_t* argumentString, int showCommand);
-
-// The effective token is a member of the built-in Administrators group.
-BOOL IsAdministrator();
-
-// The process token is elevated (TokenElevation); FALSE on any failure.
-BOOL IsElevated();

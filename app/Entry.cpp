@@ -4,7 +4,7 @@
 #include <objbase.h>
 
 #include "app/Elevation.h"
-#include "app/ExitCodes.h"
+#include "install/ExitCodes.h"
 #include "app/InstallApp.h"
 #include "ui/DisplayScale.h"
 #include "ui/MessageLoop.h"

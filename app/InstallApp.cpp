@@ -6,10 +6,10 @@
 #include <stdio.h>
 
 #include "app/CommandLine.h"
-#include "app/MutexProbe.h"
+#include "util/MutexProbe.h"
 #include "app/OptionSources.h"
 #include "app/PreChecks.h"
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "res/resource.h"
 #include "ui/DisplayScale.h"
 #include "ui/MessageLoop.h"
@@ -47,6 +47,7 @@ BOOL CInstallApp::Init(HINSTANCE module, const wchar_t* argumentString) {
   if (guard.anotherInstanceRunning()) return FALSE;
 
   instance = module;
+  skin.SetModule(ResourceModule());
   canWriteMachineRegistry = ProbeMachineRegistryWrite();
   StartGdiplusOnce();
   ReadOwnVersion(*this);
@@ -78,7 +79,7 @@ BOOL CInstallApp::StartUI() {
   skin.CreateFonts();
   if (context.installMode == kFreshInstall) {
     CPrivateLicenceDlg agreement;
-    if (agreement.Show(::GetActiveWindow()) != IDOK) return FALSE;
+    if (agreement.Show(skin, worker, ::GetActiveWindow()) != IDOK) return FALSE;
   }
   StartWorker();
   return OpenMainWindow();
@@ -91,7 +92,7 @@ void CInstallApp::StartWorker() {
 
 BOOL CInstallApp::OpenMainWindow() {
   mainDlg.SetInitialClientSize(Scaled(570), Scaled(444));
-  mainWindow = mainDlg.Create(ResourceModule(), IDD_MAIN, nullptr);
+  mainWindow = mainDlg.Open(skin, worker, context);
   if (!mainWindow) {
     ::PostQuitMessage(0);
     return FALSE;
@@ -101,7 +102,10 @@ BOOL CInstallApp::OpenMainWindow() {
 }
 
 void CInstallApp::PostToMainWindow(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (::IsWindow(mainWindow)) ::PostMessageW(mainWindow, message, wParam, lParam);
+  // The window's own handle: its first reports may come back before the
+  // creation returns.
+  HWND window = mainDlg.hwnd();
+  if (::IsWindow(window)) ::PostMessageW(window, message, wParam, lParam);
 }
 
 int CInstallApp::OnExtractDone(BOOL success) {

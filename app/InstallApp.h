@@ -1,8 +1,8 @@
 #pragma once
 #include <windows.h>
 
-#include "app/InstallOptions.h"
-#include "app/SetupContext.h"
+#include "install/InstallOptions.h"
+#include "install/SetupContext.h"
 #include "install/InstallCallback.h"
 #include "install/InstallWorker.h"
 #include "ui/MainDlg.h"
@@ -36,7 +36,7 @@ class CInstallApp : public InstallOptions, public IInstallCallback {
   HINSTANCE instance = nullptr;
   SetupContext context;
   CMainDlg mainDlg;
-  // The main window, target of every message the worker's reports post.
+  // The main window once made (the worker's reports go to mainDlg's handle).
   HWND mainWindow = nullptr;
   SkinResources skin;
   InstallWorker worker;

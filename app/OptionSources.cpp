@@ -3,8 +3,8 @@
 #include <shlwapi.h>
 #include <wchar.h>
 
-#include "app/InstallOptions.h"
-#include "app/ProductNames.h"
+#include "install/InstallOptions.h"
+#include "install/ProductNames.h"
 #include "install/MachineId.h"
 #include "util/FileVersion.h"
 

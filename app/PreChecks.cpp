@@ -1,8 +1,8 @@
 #include "app/PreChecks.h"
 
 #include "app/InstallApp.h"
-#include "app/ProductNames.h"
-#include "app/ScanNotice.h"
+#include "install/ProductNames.h"
+#include "ui/ScanNotice.h"
 #include "app/UnsupportedWindows.h"
 #include "util/SystemSeam.h"
 #include "util/WindowsVersion.h"

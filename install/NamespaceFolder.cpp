@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/SetupContext.h"
+#include "install/SetupContext.h"
 
 using namespace namespace_folder;
 

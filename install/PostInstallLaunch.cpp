@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "app/Elevation.h"
-#include "app/ElevationFlags.h"
-#include "app/SetupContext.h"
+#include "util/TokenRights.h"
+#include "util/ElevationFlags.h"
+#include "install/SetupContext.h"
 #include "install/PostInstallLaunch.h"
 #include "install/ProcessList.h"
 #include "install/ShellAutomation.h"

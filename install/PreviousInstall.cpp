@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "app/ElevationFlags.h"
-#include "app/ProductNames.h"
-#include "app/SetupContext.h"
-#include "app/VersionCompare.h"
+#include "util/ElevationFlags.h"
+#include "install/ProductNames.h"
+#include "install/SetupContext.h"
+#include "util/VersionCompare.h"
 #include "install/ProductFolder.h"
 #include "install/RegistryNames.h"
 #include "unpack/FileTrust.h"

@@ -1,4 +1,4 @@
-#include "app/SetupContext.h"
+#include "install/SetupContext.h"
 
 namespace {
 constexpr wchar_t kProductMutex[] = L"CloudEnterpriseBox";

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "app/ProductNames.h"
-#include "app/SetupContext.h"
+#include "install/ProductNames.h"
+#include "install/SetupContext.h"
 #include "install/RegistryNames.h"
 
 namespace {

@@ -3,10 +3,10 @@
 #include <shellapi.h>
 #include <wchar.h>
 
-#include "app/ElevationFlags.h"
-#include "app/Elevation.h"
-#include "app/SetupContext.h"
-#include "app/VersionCompare.h"
+#include "util/ElevationFlags.h"
+#include "util/TokenRights.h"
+#include "install/SetupContext.h"
+#include "util/VersionCompare.h"
 #include "install/RunAndWait.h"
 #include "unpack/FileTrust.h"
 #include "unpack/HeldFile.h"

@@ -3,8 +3,8 @@
 #include <shlwapi.h>
 #include <wchar.h>
 
-#include "app/Elevation.h"
-#include "app/SetupContext.h"
+#include "util/TokenRights.h"
+#include "install/SetupContext.h"
 #include "install/OverlayLoad.h"
 #include "install/ProcessList.h"
 #include "install/RunAndWait.h"

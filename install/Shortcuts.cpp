@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "app/ProductNames.h"
-#include "app/SetupContext.h"
-#include "app/VersionCompare.h"
+#include "install/ProductNames.h"
+#include "install/SetupContext.h"
+#include "util/VersionCompare.h"
 #include "install/RegistryNames.h"
 #include "install/ShellLink.h"
 #include "install/ShellVerbs.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/Elevation.h"
+#include "util/TokenRights.h"
 #include "util/WindowsVersion.h"
 
 namespace {

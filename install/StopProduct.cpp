@@ -2,8 +2,8 @@
 
 #include <shlwapi.h>
 
-#include "app/ProductNames.h"
-#include "app/SetupContext.h"
+#include "install/ProductNames.h"
+#include "install/SetupContext.h"
 #include "install/ProcessList.h"
 #include "util/FolderOps.h"
 

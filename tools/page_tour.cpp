@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerResources.h"
 #include "support/InstallerRun.h"

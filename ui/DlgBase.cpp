@@ -1,14 +1,13 @@
 #include "ui/DlgBase.h"
 
-#include "app/InstallApp.h"
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "res/resource.h"
 
 void CDlgBaseCommon::InitBase(HWND hwnd) {
   hwnd_ = hwnd;
   ::SetWindowTextW(hwnd, product::kInstallerTitle);
   ResizeClient(initialWidth_, initialHeight_);
-  HMODULE module = App().ResourceModule();
+  HMODULE module = skin_->module();
   HANDLE big = ::LoadImageW(module, MAKEINTRESOURCEW(IDI_SETUP), IMAGE_ICON,
                             ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0);
   HANDLE small = ::LoadImageW(module, MAKEINTRESOURCEW(IDI_SETUP), IMAGE_ICON,
@@ -16,7 +15,7 @@ void CDlgBaseCommon::InitBase(HWND hwnd) {
   ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
   ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
   CentreWindow();
-  ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(App().skin.font(0)), FALSE);
+  ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(skin_->font(0)), FALSE);
 }
 
 void CDlgBaseCommon::ResizeClient(int width, int height) {

@@ -1,6 +1,11 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
+#include "ui/ResourceString.h"
+#include "ui/SkinResources.h"
+
 // The installer's small dialog framework: a dialog object bound to its window
 // through DWLP_USER, modal (DialogBoxParamW) or modeless (CreateDialogParamW).
 // T handles messages in ProcessWindowMessage(msg, wParam, lParam, result) and
@@ -34,19 +39,25 @@ class CDlgBaseCommon {
   int initialWidth_ = 0;
   int initialHeight_ = 0;
   HWND owner_ = nullptr;
+  // Fonts, images and the module of the resources, given at creation.
+  SkinResources* skin_ = nullptr;
+  HMODULE module() const { return skin_->module(); }
+  std::wstring Text(unsigned id) const { return ResourceString(module(), id); }
 };
 
 template <class T>
 class CDlgBase : public CDlgBaseCommon {
  public:
-  INT_PTR DoModal(HINSTANCE module, UINT templateId, HWND owner) {
+  INT_PTR DoModal(SkinResources& skin, UINT templateId, HWND owner) {
     owner_ = owner;
-    return ::DialogBoxParamW(module, MAKEINTRESOURCEW(templateId), owner, &CDlgBase::DialogProc,
+    skin_ = &skin;
+    return ::DialogBoxParamW(skin.module(), MAKEINTRESOURCEW(templateId), owner, &CDlgBase::DialogProc,
                              reinterpret_cast<LPARAM>(this));
   }
-  HWND Create(HINSTANCE module, UINT templateId, HWND owner) {
+  HWND Create(SkinResources& skin, UINT templateId, HWND owner) {
     owner_ = owner;
-    return ::CreateDialogParamW(module, MAKEINTRESOURCEW(templateId), owner,
+    skin_ = &skin;
+    return ::CreateDialogParamW(skin.module(), MAKEINTRESOURCEW(templateId), owner,
                                 &CDlgBase::DialogProc, reinterpret_cast<LPARAM>(this));
   }
 

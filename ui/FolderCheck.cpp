@@ -19,7 +19,9 @@ std::wstring Bounded(const std::wstring& text, size_t units) {
 
 }  // namespace
 
-int RequiredSpaceMb() { return _wtoi(ResourceString(IDS_REQUIRED_SPACE_MB).c_str()); }
+int RequiredSpaceMb(HMODULE resources) {
+  return _wtoi(ResourceString(resources, IDS_REQUIRED_SPACE_MB).c_str());
+}
 
 std::wstring FormatFreeSpace(unsigned freeMb) {
   wchar_t text[64] = {};
@@ -36,26 +38,26 @@ void CheckFreeSpace(FolderCheck& check, const std::wstring& text) {
   check.folder = text;
   if (text.size() > kMaxFolderLength) {
     check.status = FolderCheck::kPathTooLong;
-    check.message = ResourceString(IDS_PATH_TOO_LONG);
+    check.message = ResourceString(check.resources, IDS_PATH_TOO_LONG);
     return;
   }
   size_t driveEnd = text.find(L":\\");
   if (driveEnd == std::wstring::npos) {
     check.status = FolderCheck::kNoDrive;
-    check.message = ResourceString(IDS_FOLDER_UNUSABLE);
+    check.message = ResourceString(check.resources, IDS_FOLDER_UNUSABLE);
     return;
   }
   std::wstring root = text.substr(0, driveEnd + 2);
   ULARGE_INTEGER callerFree = {}, total = {}, totalFree = {};
   if (!Seam().GetDiskFreeSpaceExW(root.c_str(), &callerFree, &total, &totalFree)) {
     check.status = FolderCheck::kFreeSpaceUnknown;
-    check.message = ResourceString(IDS_FOLDER_UNUSABLE);
+    check.message = ResourceString(check.resources, IDS_FOLDER_UNUSABLE);
     return;
   }
   unsigned freeMb = static_cast<unsigned>(totalFree.QuadPart >> 20);
-  if (static_cast<unsigned>(RequiredSpaceMb()) > freeMb) {
+  if (static_cast<unsigned>(RequiredSpaceMb(check.resources)) > freeMb) {
     check.status = FolderCheck::kNotEnoughSpace;
-    check.message = ResourceString(IDS_NO_SPACE);
+    check.message = ResourceString(check.resources, IDS_NO_SPACE);
     return;
   }
   check.status = FolderCheck::kPassed;
@@ -81,6 +83,6 @@ BOOL CheckFolderWritable(FolderCheck& check) {
   }
   if (writable) return TRUE;
   check.status = FolderCheck::kNotWritable;
-  check.message = ResourceString(IDS_FOLDER_NOT_WRITABLE);
+  check.message = ResourceString(check.resources, IDS_FOLDER_NOT_WRITABLE);
   return FALSE;
 }

@@ -17,10 +17,12 @@ struct FolderCheck {
   std::wstring folder;
   // The free space ("1.50 GB") after a pass, otherwise the error text.
   std::wstring message;
+  // Where the messages' texts come from.
+  HMODULE resources = nullptr;
 };
 
 // The space an installation needs, in MB (string 151 read as an integer).
-int RequiredSpaceMb();
+int RequiredSpaceMb(HMODULE resources);
 // "1023 MB", "1.00 GB".
 std::wstring FormatFreeSpace(unsigned freeMb);
 

@@ -1,6 +1,5 @@
 #include "ui/KelvoProgressCtrl.h"
 
-#include "app/InstallApp.h"
 #include "ui/BufferedPaint.h"
 #include "ui/DisplayScale.h"
 #include "ui/MyBitmap.h"
@@ -14,7 +13,8 @@ int CKelvoProgressCtrl::FillWidth(int position) {
   return width < limit ? width : limit;
 }
 
-HWND CKelvoProgressCtrl::Create(HWND parent, const RECT& rect) {
+HWND CKelvoProgressCtrl::Create(HWND parent, const RECT& rect, SkinResources& skin) {
+  skin_ = &skin;
   static ATOM registered = 0;
   if (!registered) {
     WNDCLASSEXW wc = {sizeof(wc)};
@@ -43,7 +43,7 @@ void CKelvoProgressCtrl::Paint(HDC memory) {
   // What the parent draws here first, so the rounded ends blend onto it.
   PaintParentBackground(hwnd_, memory);
 
-  SkinResources& skin = App().skin;
+  SkinResources& skin = *skin_;
   int x = client.left, y = client.top;
   int height = Scaled(6), cap = Scaled(3);
   BlendBitmap(memory, x, y, Scaled(458), height, skin.ProgressTrack(), 0, 0, Scaled(458), height);

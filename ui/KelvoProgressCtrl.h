@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include "ui/SkinResources.h"
+
 // The install progress bar: skin image 208 as the track and image 201 as the
 // fill, on the parent's background. The position is a percentage.
 class CKelvoProgressCtrl {
@@ -11,7 +13,7 @@ class CKelvoProgressCtrl {
   // runs past the track (its two caps included).
   static int FillWidth(int position);
 
-  HWND Create(HWND parent, const RECT& rect);
+  HWND Create(HWND parent, const RECT& rect, SkinResources& skin);
   void SetPos(int position);
   int pos() const { return position_; }
   HWND hwnd() const { return hwnd_; }
@@ -23,5 +25,6 @@ class CKelvoProgressCtrl {
   void Paint(HDC memory);
 
   HWND hwnd_ = nullptr;
+  SkinResources* skin_ = nullptr;
   int position_ = 0;
 };

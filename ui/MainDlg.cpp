@@ -2,13 +2,11 @@
 
 #include <shlwapi.h>
 
-#include "app/InstallApp.h"
 #include "install/InstallCallback.h"
 #include "res/resource.h"
 #include "ui/BrowseForFolder.h"
 #include "ui/BufferedPaint.h"
 #include "ui/DisplayScale.h"
-#include "ui/ResourceString.h"
 #include "util/SystemSeam.h"
 
 namespace {
@@ -17,6 +15,14 @@ constexpr COLORREF kEditColour = RGB(231, 235, 242);
 }  // namespace
 
 CMainDlg::CMainDlg() : background_(IDB_MAIN_BACKGROUND, 1) {}
+
+HWND CMainDlg::Open(SkinResources& skin, InstallWorker& worker, SetupContext& context) {
+  worker_ = &worker;
+  context_ = &context;
+  background_.SetModule(skin.module());
+  folderCheck_.resources = skin.module();
+  return Create(skin, IDD_MAIN, nullptr);
+}
 
 BOOL CMainDlg::PreTranslateMessage(MSG* msg) {
   return hwnd_ && ::IsDialogMessageW(hwnd_, msg);
@@ -33,7 +39,7 @@ BOOL CMainDlg::ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRES
       result = OnInitDialog();
       return TRUE;
     case WM_SIZE:
-      if (!shadow_.hwnd()) shadow_.Create(hwnd_);
+      if (!shadow_.hwnd()) shadow_.Create(hwnd_, module());
       shadow_.FollowSize(hwnd_, LOWORD(lParam), HIWORD(lParam));
       return TRUE;
     case WM_ERASEBKGND:
@@ -86,7 +92,7 @@ BOOL CMainDlg::ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRES
       OnClose();
       return TRUE;
     case WM_MOVE: {
-      if (!shadow_.hwnd()) shadow_.Create(hwnd_);
+      if (!shadow_.hwnd()) shadow_.Create(hwnd_, module());
       POINT origin = {0, 0};
       ::ClientToScreen(hwnd_, &origin);
       shadow_.FollowMove(hwnd_, origin.x, origin.y);
@@ -162,28 +168,25 @@ BOOL CMainDlg::ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRES
 }
 
 LRESULT CMainDlg::OnInitDialog() {
-  // The worker's reports may come back before CreateDialogParamW returns.
-  App().mainWindow = hwnd_;
   CentreWindow();
   if (CMessageLoop* loop = WindowFramework::MessageLoop()) {
     loop->AddMessageFilter(this);
     loop->AddIdleHandler(this);
   }
   WindowFramework::TrackWindow(hwnd_);
-  if (!shadow_.hwnd()) shadow_.Create(hwnd_);
+  if (!shadow_.hwnd()) shadow_.Create(hwnd_, module());
   SetUpReadyControls();
   LayOutReadyControls();
   SetUpCustomPanel();
   ApplyInstallModeTexts();
-  CInstallApp& app = App();
-  if (app.silent && app.context.installMode != kFreshInstall) {
+  if (silent() && context_->installMode != kFreshInstall) {
     ::PostMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(IDC_INSTALL_BUTTON, BN_CLICKED), 0);
   }
   return TRUE;
 }
 
 void CMainDlg::SetUpReadyControls() {
-  SkinResources& skin = App().skin;
+  SkinResources& skin = *skin_;
   LONG style = ::GetWindowLongW(hwnd_, GWL_STYLE);
   ::SetWindowLongW(hwnd_, GWL_STYLE, style | WS_MINIMIZEBOX);
   editBrush_ = ::CreateSolidBrush(kEditColour);
@@ -238,7 +241,7 @@ void CMainDlg::LayOutReadyControls() {
 }
 
 void CMainDlg::SetUpCustomPanel() {
-  SkinResources& skin = App().skin;
+  SkinResources& skin = *skin_;
   locationLabel_.Attach(Item(IDC_LOCATION_LABEL));
   locationLabel_.SetFont(skin.font(3));
   locationLabel_.SetTextColor(RGB(99, 115, 135));
@@ -293,7 +296,7 @@ void CMainDlg::SetUpCustomPanel() {
   optionBrushes_[0] = ::CreateSolidBrush(sampled);
   optionBrushes_[1] = ::CreateSolidBrush(sampled);
 
-  const std::wstring& folder = App().context.installDir;
+  const std::wstring& folder = context_->installDir;
   folderCheck_.folder = folder;
   ::SetWindowTextW(Item(IDC_PATH_EDIT), folder.c_str());
   ResizeClient(Scaled(570), Scaled(380));
@@ -305,7 +308,7 @@ void CMainDlg::PaintBackground(HDC dc) {
   ::GetClientRect(hwnd_, &client);
   background_.Draw(dc, client, 0, Scaled(10) + Scaled(190), Scaled(10), Scaled(20), Scaled(20));
   if (::IsWindowVisible(Item(IDC_PATH_EDIT))) {
-    HBITMAP frame = App().skin.PathEditFrame();
+    HBITMAP frame = skin_->PathEditFrame();
     BITMAP info = {};
     if (frame) ::GetObjectW(frame, sizeof(info), &info);
     int x = Scaled(131), y = Scaled(325), width = Scaled(295), height = Scaled(32);
@@ -315,7 +318,7 @@ void CMainDlg::PaintBackground(HDC dc) {
 }
 
 void CMainDlg::PostToWorker(UINT command, WPARAM wParam) {
-  InstallWorker& worker = App().worker;
+  InstallWorker& worker = *worker_;
   for (int attempt = 0; attempt < kPostAttempts; ++attempt) {
     if (worker.Post(command, wParam)) return;
   }
@@ -323,15 +326,14 @@ void CMainDlg::PostToWorker(UINT command, WPARAM wParam) {
 }
 
 void CMainDlg::OnClose() {
-  CInstallApp& app = App();
-  InstallWorker& worker = app.worker;
+  InstallWorker& worker = *worker_;
   ::ShowWindow(hwnd_, SW_HIDE);
   if (cleanupOnClose_) {
     // A pre-extraction may still be running: let the worker finish it and
     // quit; then what it pre-extracted goes again, and nothing else the
     // folder holds.
     if (worker.Stop(15000)) {
-      app.context.preExtracted.RemoveAll();
+      context_->preExtracted.RemoveAll();
       worker.archiveLibrary().ReleaseArchiveLibrary();
     }
   }
@@ -352,7 +354,7 @@ void CMainDlg::OnDestroy() {
     loop->RemoveIdleHandler(this);
   }
   WindowFramework::ForgetWindow(hwnd_);
-  App().worker.SetObserver(nullptr);
+  worker_->SetObserver(nullptr);
   for (HBRUSH* brush : {&editBrush_, &editBrushDisabled_, &panelBrush_, &optionBrushes_[0],
                         &optionBrushes_[1]}) {
     if (*brush) ::DeleteObject(*brush);
@@ -378,7 +380,7 @@ LRESULT CMainDlg::OnCopyData(const COPYDATASTRUCT* data) {
 
 void CMainDlg::OnAnotherInstance(WPARAM sameFile) {
   if (!sameFile) {
-    Seam().MessageBoxW(hwnd_, ResourceString(IDS_ANOTHER_INSTALLER).c_str(), L"KelvoAI云盘同步版",
+    Seam().MessageBoxW(hwnd_, Text(IDS_ANOTHER_INSTALLER).c_str(), L"KelvoAI云盘同步版",
                        MB_OK | MB_ICONINFORMATION);
   }
   BringToFront();

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "install/InstallWorker.h"
+#include "install/SetupContext.h"
 #include "ui/BitmapButtonEx.h"
 #include "ui/DlgBase.h"
 #include "ui/FolderCheck.h"
@@ -23,6 +25,10 @@ enum : UINT { kMsgAnotherInstance = 5139 };
 class CMainDlg : public CDlgBase<CMainDlg>, public CMessageFilter, public CIdleHandler {
  public:
   CMainDlg();
+
+  // Creates the window (hidden) for the run the context describes, with the
+  // skin it draws with and the worker it drives.
+  HWND Open(SkinResources& skin, InstallWorker& worker, SetupContext& context);
 
   BOOL ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
   BOOL PreTranslateMessage(MSG* msg) override;
@@ -72,6 +78,9 @@ class CMainDlg : public CDlgBase<CMainDlg>, public CMessageFilter, public CIdleH
   HWND Item(int id) const { return ::GetDlgItem(hwnd_, id); }
   void Place(int id, int x, int y, int width, int height, UINT extraFlags = 0);
 
+  InstallWorker* worker_ = nullptr;
+  SetupContext* context_ = nullptr;
+  bool silent() const { return context_->options.silent != FALSE; }
   int relocationKind_ = 0;
   BOOL cleanupOnClose_ = FALSE;
   int exitCode_ = 0;

@@ -3,16 +3,14 @@
 #include <shlwapi.h>
 #include <stdio.h>
 
-#include "app/ElevationFlags.h"
-#include "app/ExitCodes.h"
-#include "app/InstallApp.h"
-#include "app/ProductNames.h"
+#include "util/ElevationFlags.h"
+#include "install/ExitCodes.h"
+#include "install/ProductNames.h"
 #include "install/ProductFolder.h"
 #include "install/StopProduct.h"
 #include "res/resource.h"
 #include "ui/DisplayScale.h"
 #include "ui/MainDlg.h"
-#include "ui/ResourceString.h"
 #include "util/FolderOps.h"
 #include "util/SystemSeam.h"
 
@@ -52,10 +50,9 @@ void CMainDlg::SetMainButton(const std::wstring& text, bool enabled, bool visibl
 }
 
 void CMainDlg::ApplyInstallModeTexts() {
-  CInstallApp& app = App();
-  int mode = app.context.installMode;
+  int mode = context_->installMode;
   if (mode == kFreshInstall) {
-    SetMainButton(ResourceString(IDS_PREPARING), false, true);
+    SetMainButton(Text(IDS_PREPARING), false, true);
     cleanupOnClose_ = TRUE;
     PostToWorker(kCmdExtract, 0);
     return;
@@ -63,14 +60,14 @@ void CMainDlg::ApplyInstallModeTexts() {
   if (mode != kUpgrade && mode != kOverwrite) return;
   bool running = IsProductRunning() != FALSE;
   if (running) {
-    SetStatusLine(ResourceString(IDS_PRODUCT_RUNNING), RGB(255, 77, 92));
-    SetMainButton(ResourceString(IDS_CONTINUE), true, true);
+    SetStatusLine(Text(IDS_PRODUCT_RUNNING), RGB(255, 77, 92));
+    SetMainButton(Text(IDS_CONTINUE), true, true);
   } else if (mode == kUpgrade) {
-    SetStatusLine(ResourceString(IDS_INSTALLED_BEFORE), kGrey);
-    SetMainButton(ResourceString(IDS_UPGRADE_NOW), true, true);
+    SetStatusLine(Text(IDS_INSTALLED_BEFORE), kGrey);
+    SetMainButton(Text(IDS_UPGRADE_NOW), true, true);
   } else {
-    SetStatusLine(ResourceString(IDS_SAME_VERSION), RGB(255, 77, 92));
-    SetMainButton(ResourceString(IDS_OVERWRITE), true, true);
+    SetStatusLine(Text(IDS_SAME_VERSION), RGB(255, 77, 92));
+    SetMainButton(Text(IDS_OVERWRITE), true, true);
   }
   for (int id : {IDC_CUSTOM_LINK, IDC_EXPAND_ARROW, IDC_COLLAPSE_ARROW}) {
     ::ShowWindow(Item(id), SW_HIDE);
@@ -78,11 +75,10 @@ void CMainDlg::ApplyInstallModeTexts() {
 }
 
 void CMainDlg::OnMainButton() {
-  CInstallApp& app = App();
-  SetupContext& context = app.context;
+  SetupContext& context = *context_;
   if (GreenMode) {
     // Nobody is there to answer a silent run's question.
-    if (app.silent) {
+    if (silent()) {
       EndSilentRun(kExitNoAdministrator);
       return;
     }
@@ -94,7 +90,7 @@ void CMainDlg::OnMainButton() {
     }
   }
   std::wstring text = WindowText(Item(IDC_INSTALL_BUTTON));
-  if (lstrcmpiW(text.c_str(), ResourceString(IDS_EXIT_SETUP).c_str()) == 0) {
+  if (lstrcmpiW(text.c_str(), Text(IDS_EXIT_SETUP).c_str()) == 0) {
     ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
     return;
   }
@@ -109,7 +105,7 @@ void CMainDlg::OnMainButton() {
 
   int mode = context.installMode;
   if (mode == kUpgrade || mode == kOverwrite) {
-    SetMainButton(ResourceString(IDS_GETTING_READY), true, true);
+    SetMainButton(Text(IDS_GETTING_READY), true, true);
     context.autoStart = Ticked(Item(IDC_AUTO_START));
     EnterBusyState(true);
     PostToWorker(kCmdStopProduct, 0);
@@ -122,7 +118,7 @@ void CMainDlg::OnMainButton() {
   ::PathRemoveBackslashW(typed);
   folderCheck_.folder = NormalizeProductFolder(typed);
   if (!CheckFolderWritable(folderCheck_)) {
-    if (app.silent) {
+    if (silent()) {
       EndSilentRun(kExitFolderRefused);
       return;
     }
@@ -173,7 +169,7 @@ void CMainDlg::EnterBusyState(bool showButton) {
 
 void CMainDlg::ShowProgressPage(int mode) {
   UINT text = mode == kUpgrade ? IDS_UPGRADING : mode == kOverwrite ? IDS_OVERWRITING : IDS_INSTALLING;
-  progressText_.SetText(ResourceString(text).c_str());
+  progressText_.SetText(Text(text).c_str());
   progressText_.SetTextColor(kGrey);
   ::SetWindowLongW(Item(IDC_PROGRESS_TEXT), GWL_EXSTYLE, 0);
   Place(IDC_PROGRESS_TEXT, Scaled(56), Scaled(82) + Scaled(190), Scaled(458), Scaled(32),
@@ -182,7 +178,7 @@ void CMainDlg::ShowProgressPage(int mode) {
   ::ShowWindow(Item(IDC_INSTALL_BUTTON), SW_HIDE);
   RECT bar = {Scaled(56), Scaled(70) + Scaled(190), Scaled(56) + Scaled(458),
               Scaled(6) + Scaled(190) + Scaled(70)};
-  if (!progressBar_.hwnd()) progressBar_.Create(hwnd_, bar);
+  if (!progressBar_.hwnd()) progressBar_.Create(hwnd_, bar, *skin_);
   ::ShowWindow(progressBar_.hwnd(), SW_SHOW);
   Invalidate();
 }
@@ -225,14 +221,14 @@ void CMainDlg::UpdateSpaceLine() {
     ::EnableWindow(Item(IDC_INSTALL_BUTTON), FALSE);
   } else {
     wchar_t line[1040] = {};
-    _snwprintf(line, 1039, ResourceString(IDS_SPACE_LINE).c_str(),
-               ResourceString(IDS_REQUIRED_SPACE_MB).c_str(), folderCheck_.message.c_str());
+    _snwprintf(line, 1039, Text(IDS_SPACE_LINE).c_str(),
+               Text(IDS_REQUIRED_SPACE_MB).c_str(), folderCheck_.message.c_str());
     spaceLine_.SetText(line);
     spaceLine_.SetTextColor(kSpaceGrey);
     ::EnableWindow(Item(IDC_INSTALL_BUTTON), TRUE);
     if (::IsWindowVisible(Item(IDC_STATUS_LINE))) {
       ::ShowWindow(Item(IDC_STATUS_LINE), SW_HIDE);
-      SetMainButton(ResourceString(IDS_INSTALL_NOW), true,
+      SetMainButton(Text(IDS_INSTALL_NOW), true,
                     ::IsWindowVisible(Item(IDC_INSTALL_BUTTON)) != FALSE);
     }
   }

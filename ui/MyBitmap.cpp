@@ -1,6 +1,5 @@
 #include "ui/MyBitmap.h"
 
-#include "app/InstallApp.h"
 #include "ui/NineSlice.h"
 #include "ui/PngBitmap.h"
 
@@ -57,7 +56,7 @@ CMyBitmap::~CMyBitmap() {
 BOOL CMyBitmap::Load() {
   if (bitmap_) return TRUE;
   if (failedId_) return FALSE;
-  bitmap_ = LoadPngBitmap(App().ResourceModule(), resourceId_);
+  bitmap_ = LoadPngBitmap(module_, resourceId_);
   if (!bitmap_) {
     failedId_ = resourceId_;
     return FALSE;

@@ -20,6 +20,8 @@ class CMyBitmap {
   CMyBitmap(const CMyBitmap&) = delete;
   CMyBitmap& operator=(const CMyBitmap&) = delete;
 
+  // The module the image is loaded from, on first use.
+  void SetModule(HMODULE module) { module_ = module; }
   BOOL Load();
   // Borders below 1 take their defaults (a third of the smaller side).
   void Draw(HDC target, const RECT& dest, int frameIndex, int top, int bottom, int left,
@@ -33,6 +35,7 @@ class CMyBitmap {
   int failedId() const { return failedId_; }
 
  private:
+  HMODULE module_ = nullptr;
   int resourceId_;
   int frameCount_;
   HBITMAP bitmap_ = nullptr;

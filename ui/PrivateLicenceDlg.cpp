@@ -1,6 +1,5 @@
 #include "ui/PrivateLicenceDlg.h"
 
-#include "app/InstallApp.h"
 #include "install/InstallCallback.h"
 #include "res/resource.h"
 #include "ui/BufferedPaint.h"
@@ -16,10 +15,12 @@ CPrivateLicenceDlg::CPrivateLicenceDlg() : background_(IDB_AGREEMENT_BACKGROUND,
   initialHeight_ = Scaled(444);
 }
 
-INT_PTR CPrivateLicenceDlg::Show(HWND owner) {
+INT_PTR CPrivateLicenceDlg::Show(SkinResources& skin, InstallWorker& worker, HWND owner) {
   initialWidth_ = Scaled(570);
   initialHeight_ = Scaled(444);
-  return DoModal(App().ResourceModule(), IDD_AGREEMENT, owner);
+  worker_ = &worker;
+  background_.SetModule(skin.module());
+  return DoModal(skin, IDD_AGREEMENT, owner);
 }
 
 BOOL CPrivateLicenceDlg::PreTranslateMessage(MSG* msg) {
@@ -32,16 +33,15 @@ void CPrivateLicenceDlg::OnInitDialog() {
     loop->AddMessageFilter(this);
     loop->AddIdleHandler(this);
   }
-  if (!shadow_.hwnd()) shadow_.Create(hwnd_);
+  if (!shadow_.hwnd()) shadow_.Create(hwnd_, module());
   SetUpControls();
-  HMODULE module = App().ResourceModule();
-  softwareLicence_ = LoadLicenceText(module, L"IDR_SOFTWARE_LICENCE");
-  privacyPolicy_ = LoadLicenceText(module, L"IDR_PRIVATE_LICENCE");
+  softwareLicence_ = LoadLicenceText(module(), L"IDR_SOFTWARE_LICENCE");
+  privacyPolicy_ = LoadLicenceText(module(), L"IDR_PRIVATE_LICENCE");
   LayOutControls();
 }
 
 void CPrivateLicenceDlg::SetUpControls() {
-  SkinResources& skin = App().skin;
+  SkinResources& skin = *skin_;
   HFONT font0 = skin.font(0);
   agreeButton_.Attach(Item(IDOK));
   agreeButton_.SetExtendedStyle(CBitmapButtonEx::kHover);
@@ -102,7 +102,7 @@ void CPrivateLicenceDlg::ShowText(const std::wstring& text) {
 }
 
 void CPrivateLicenceDlg::OnClose() {
-  App().worker.Stop(0);
+  worker_->Stop(0);
   // Ends the modal loop as a decline; the quit code 0 is the system close's.
   ::EndDialog(hwnd_, IDCANCEL);
   ::PostQuitMessage(0);
@@ -170,14 +170,14 @@ BOOL CPrivateLicenceDlg::ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lP
       result = HTCAPTION;
       return TRUE;
     case WM_MOVE: {
-      if (!shadow_.hwnd()) shadow_.Create(hwnd_);
+      if (!shadow_.hwnd()) shadow_.Create(hwnd_, module());
       POINT origin = {0, 0};
       ::ClientToScreen(hwnd_, &origin);
       shadow_.FollowMove(hwnd_, origin.x, origin.y);
       return TRUE;
     }
     case WM_SIZE:
-      if (!shadow_.hwnd()) shadow_.Create(hwnd_);
+      if (!shadow_.hwnd()) shadow_.Create(hwnd_, module());
       shadow_.FollowSize(hwnd_, LOWORD(lParam), HIWORD(lParam));
       return TRUE;
     case WM_SHOWWINDOW:

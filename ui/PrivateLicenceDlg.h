@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "install/InstallWorker.h"
 #include "ui/BitmapButtonEx.h"
 #include "ui/DlgBase.h"
 #include "ui/MessageLoop.h"
@@ -18,7 +19,7 @@ class CPrivateLicenceDlg : public CDlgBase<CPrivateLicenceDlg>,
  public:
   CPrivateLicenceDlg();
 
-  INT_PTR Show(HWND owner);
+  INT_PTR Show(SkinResources& skin, InstallWorker& worker, HWND owner);
   BOOL ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
   BOOL PreTranslateMessage(MSG* msg) override;
   BOOL OnIdle() override { return FALSE; }
@@ -42,4 +43,5 @@ class CPrivateLicenceDlg : public CDlgBase<CPrivateLicenceDlg>,
   HWND textBox_ = nullptr;
   std::wstring softwareLicence_;
   std::wstring privacyPolicy_;
+  InstallWorker* worker_ = nullptr;
 };

@@ -1,5 +1,7 @@
 #pragma once
+#include <windows.h>
+
 #include <string>
 
-// A string of the installer's string table (empty when missing).
-std::wstring ResourceString(unsigned id);
+// A string of the string table in module (empty when missing).
+std::wstring ResourceString(HMODULE module, unsigned id);

@@ -10,7 +10,8 @@ CShadowView::CShadowView() : image_(222, 1) {}
 
 CShadowView::~CShadowView() { Destroy(); }
 
-HWND CShadowView::Create(HWND owner) {
+HWND CShadowView::Create(HWND owner, HMODULE resources) {
+  image_.SetModule(resources);
   static ATOM registered = 0;
   if (!registered) {
     WNDCLASSEXW wc = {sizeof(wc)};

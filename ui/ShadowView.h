@@ -12,7 +12,7 @@ class CShadowView {
 
   // A popup at the screen origin, size (ownerClientWidth + t(32)) x
   // (ownerClientHeight + t(32)).
-  HWND Create(HWND owner);
+  HWND Create(HWND owner, HMODULE resources);
   void Destroy();
   HWND hwnd() const { return hwnd_; }
 

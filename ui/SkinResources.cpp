@@ -1,6 +1,5 @@
 #include "ui/SkinResources.h"
 
-#include "app/InstallApp.h"
 #include "ui/DisplayScale.h"
 #include "ui/OsVersionCode.h"
 #include "ui/PngBitmap.h"
@@ -42,7 +41,7 @@ void SkinResources::CreateFonts() {
 HBITMAP SkinResources::Cached(CachedSlot slot, int baseId) {
   if (!cachedTried_[slot]) {
     cachedTried_[slot] = true;
-    cached_[slot] = LoadPngBitmap(App().ResourceModule(), baseId);
+    cached_[slot] = LoadPngBitmap(module_, baseId);
   }
   return cached_[slot];
 }
@@ -50,7 +49,7 @@ HBITMAP SkinResources::Cached(CachedSlot slot, int baseId) {
 HIMAGELIST SkinResources::BuildList(int baseId, int frameWidth, int frameHeight) {
   HIMAGELIST list = ImageList_Create(Scaled(frameWidth), Scaled(frameHeight), ILC_COLOR32, 4, 0);
   if (!list) return nullptr;
-  HBITMAP strip = LoadPngBitmap(App().ResourceModule(), baseId);
+  HBITMAP strip = LoadPngBitmap(module_, baseId);
   if (strip) {
     ImageList_Add(list, strip, nullptr);
     ::DeleteObject(strip);

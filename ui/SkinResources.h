@@ -17,6 +17,10 @@ class SkinResources {
   static FontSpec FontSpecFor(int index, int osCode);
   static bool UsesYaHei(int osCode) { return osCode >= 7; }
 
+  // The module holding the skin images and every window's resources.
+  void SetModule(HMODULE module) { module_ = module; }
+  HMODULE module() const { return module_; }
+
   void CreateFonts();
   HFONT font(int index) const { return index >= 0 && index < 7 ? fonts_[index] : nullptr; }
 
@@ -52,6 +56,7 @@ class SkinResources {
   HIMAGELIST BuildList(int baseId, int frameWidth, int frameHeight);
   HIMAGELIST OnceList(ListSlot slot, int baseId, int frameWidth, int frameHeight);
 
+  HMODULE module_ = nullptr;
   HFONT fonts_[7] = {};
   HBITMAP cached_[kCachedCount] = {};
   bool cachedTried_[kCachedCount] = {};

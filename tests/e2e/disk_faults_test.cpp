@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ExitCodes.h"
+#include "install/ExitCodes.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerRun.h"
 #include "support/InstallerWindows.h"

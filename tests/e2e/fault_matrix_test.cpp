@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ExitCodes.h"
-#include "app/ProductNames.h"
+#include "install/ExitCodes.h"
+#include "install/ProductNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerResources.h"
 #include "support/InstallerRun.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerRun.h"
 #include "support/RegistrySandbox.h"

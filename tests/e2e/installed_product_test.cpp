@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "install/RegistryNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerRun.h"

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "app/ExitCodes.h"
-#include "app/ProductNames.h"
+#include "install/ExitCodes.h"
+#include "install/ProductNames.h"
 #include "install/RegistryNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerResources.h"

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "install/NamespaceFolder.h"
 #include "install/RegistryNames.h"
 #include "support/InstalledMachine.h"

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 #include "install/ProcessList.h"
 #include "support/InstallerRun.h"
 #include "support/RegistrySandbox.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
-#include "app/InstallOptions.h"
+#include "install/InstallOptions.h"
 #include "support/TestFiles.h"
 
 namespace {

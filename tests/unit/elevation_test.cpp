@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/Elevation.h"
-#include "app/ElevationFlags.h"
+#include "util/ElevationFlags.h"
 #include "support/SeamFakes.h"
 #include "support/TestFiles.h"
 

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "app/InstallApp.h"
 #include "install/ProductFolder.h"
 #include "support/InstallerResources.h"
 #include "support/SeamFakes.h"
@@ -27,7 +26,6 @@ TEST(FolderRules, ProductFolderAlwaysEndsInOneKelvopeltbox) {
 TEST(FolderRules, EachTypedFolderGetsItsVerdictAndText) {
   InstallerModule module;
   ASSERT_TRUE(module.get());
-  App().instance = module.get();
   struct Row {
     std::wstring folder;
     ULONGLONG free;
@@ -54,12 +52,14 @@ TEST(FolderRules, EachTypedFolderGetsItsVerdictAndText) {
     fakes::ScopedSeam seam;
     fakes::UseFreeSpace(row.free);
     FolderCheck check;
+    check.resources = module.get();
     CheckFreeSpace(check, row.folder);
     EXPECT_EQ(check.status, row.status);
     EXPECT_EQ(ToUtf8(check.message), ToUtf8(row.message));
   }
   fakes::UseFreeSpace(4096 * kMb);
   FolderCheck asked;
+  asked.resources = module.get();
   CheckFreeSpace(asked, L"E:\\a\\b");
   EXPECT_EQ(fakes::freeSpaceRootAsked, L"E:\\");
   // A volume whose free space cannot be read is refused.
@@ -70,14 +70,13 @@ TEST(FolderRules, EachTypedFolderGetsItsVerdictAndText) {
   EXPECT_EQ(asked.status, FolderCheck::kFreeSpaceUnknown);
   EXPECT_EQ(ToUtf8(asked.message), ToUtf8(noDrive));
   ResetSystemSeam();
-  App().instance = nullptr;
 }
 
 TEST(FolderRules, WriteCheckMakesTheFolderEmptyOrRefusesWhereNoneCanBe) {
   InstallerModule module;
-  App().instance = module.get();
   ScopedTempDir dir;
   FolderCheck check;
+  check.resources = module.get();
   check.folder = dir.Join(L"a\\b\\Kelvopeltbox");
   EXPECT_TRUE(CheckFolderWritable(check));
   EXPECT_TRUE(IsFolder(check.folder));
@@ -85,12 +84,12 @@ TEST(FolderRules, WriteCheckMakesTheFolderEmptyOrRefusesWhereNoneCanBe) {
   ASSERT_TRUE(WriteFileBytes(dir.Join(L"taken"), "a file, not a folder"));
   for (const wchar_t* name : {L"taken\\Kelvopeltbox", L"taken"}) {
     FolderCheck refused;
+    refused.resources = module.get();
     refused.folder = dir.Join(name);
     EXPECT_FALSE(CheckFolderWritable(refused));
     EXPECT_EQ(refused.status, FolderCheck::kNotWritable);
     EXPECT_EQ(ToUtf8(refused.message), ToUtf8(L"所选目录无法写入，请选择其它目录"));
   }
-  App().instance = nullptr;
 }
 
 }  // namespace

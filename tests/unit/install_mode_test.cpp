@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "app/ElevationFlags.h"
-#include "app/ProductNames.h"
-#include "app/SetupContext.h"
+#include "util/ElevationFlags.h"
+#include "install/ProductNames.h"
+#include "install/SetupContext.h"
 #include "install/RegistryNames.h"
 #include "support/InstalledMachine.h"
 #include "support/RegistrySandbox.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/SetupContext.h"
+#include "install/SetupContext.h"
 #include "install/PostInstallLaunch.h"
 #include "install/ShellRestart.h"
 #include "support/TestFiles.h"

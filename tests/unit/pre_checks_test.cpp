@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "app/InstallOptions.h"
+#include "install/InstallOptions.h"
 #include "app/PreChecks.h"
-#include "app/SetupContext.h"
+#include "install/SetupContext.h"
 #include "support/RegistrySandbox.h"
 #include "support/SeamFakes.h"
 #include "support/TestFiles.h"

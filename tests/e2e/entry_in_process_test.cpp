@@ -1,10 +1,10 @@
-// The main window when the install worker can no longer take commands: its
-// thread has ended (told to quit, as the close sequence tells it), so every
-// post to it fails. The installer runs in this process from its own entry,
-// with the built installer's resources, while a second thread plays the
-// user. The window must not wait for the worker: it turns into the
-// damaged-package page, closing it ends the message loop with 0, and
-// nothing is left installed or changed.
+// The installer's entry run in this process, with the built installer's
+// resources, while a second thread plays the user: for what cannot be
+// arranged from outside. First the main window when the install worker can
+// no longer take commands: its thread has ended (told to quit, as the close
+// sequence tells it), so every post to it fails. The window must not wait
+// for the worker: it turns into the damaged-package page, closing it ends
+// the message loop with 0, and nothing is left installed or changed.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -16,11 +16,13 @@
 
 #include "app/Entry.h"
 #include "app/InstallApp.h"
-#include "app/ProductNames.h"
+#include "install/ExitCodes.h"
+#include "install/ProductNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerResources.h"
 #include "support/InstallerWindows.h"
 #include "support/RegistrySandbox.h"
+#include "support/SeamFakes.h"
 #include "support/TestFiles.h"
 #include "ui/DisplayScale.h"
 #include "ui/KelvoProgressCtrl.h"
@@ -141,15 +143,21 @@ class LoopDeadline {
   std::thread watcher_;
 };
 
-// The installer's entry, through the damaged page, while user plays.
-void RunEntry(User& user) {
+// The installer's entry with these arguments while user plays; its exit code.
+int RunEntryWith(const wchar_t* arguments, User& user) {
   InstallerModule installer;
   int exitCode = 0;
   {
     LoopDeadline deadline;
-    exitCode = Entry(installer.get(), L"", SW_SHOWNORMAL);
+    exitCode = Entry(installer.get(), arguments, SW_SHOWNORMAL);
   }
   user.Join();
+  return exitCode;
+}
+
+// The same, through the damaged page.
+void RunEntry(User& user) {
+  int exitCode = RunEntryWith(L"", user);
   ASSERT_EQ(ToUtf8(user.failure), "");
   EXPECT_EQ(ToUtf8(user.pageFaults), "") << "not the damaged-package page";
   EXPECT_EQ(exitCode, 0) << "the message loop did not end when the window closed";
@@ -221,6 +229,24 @@ TEST(WorkerGone, UpgradeClickLeavesTheInstalledCopyAsItWas) {
   ASSERT_NO_FATAL_FAILURE(RunEntry(user));
   EXPECT_TRUE(ReadTree(folder) == before) << "the installed copy was changed";
   EXPECT_EQ(UninstallValue(L"DisplayVersion"), L"") << "the uninstall entry was rewritten";
+}
+
+// Without administrator rights (a standard user's token: the elevation
+// prompt was declined) the installer would ask, after the agreement, whether
+// to install for this user only; a silent run has nobody to answer.
+TEST(SilentRun, WithoutAdministratorRightsEndsWithCodeSixAndInstallsNothing) {
+  REQUIRE_OWN_PROCESS();
+  fakes::ScopedSeam seam;
+  fakes::UseToken(false, false);
+  User user([](User& me) {
+    HWND agreement = me.WaitForWindowWith(kLicenceLink);
+    if (!agreement || !Press(agreement, kAgreeButton)) me.GiveUp(L"no agreement dialog");
+  });
+  EXPECT_EQ(RunEntryWith(L"/S /restart", user), kExitNoAdministrator);
+  EXPECT_EQ(ToUtf8(user.failure), "");
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, product::kUninstallKey));
+  EXPECT_FALSE(IsFolder(App().context.startMenuDir)) << "shortcuts were made";
+  EXPECT_EQ(RunningCount(product::kMainExe), 0) << "the product was started";
 }
 
 }  // namespace

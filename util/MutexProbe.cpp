@@ -1,4 +1,4 @@
-#include "app/MutexProbe.h"
+#include "util/MutexProbe.h"
 
 #include <wchar.h>
 

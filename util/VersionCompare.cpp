@@ -1,4 +1,4 @@
-#include "app/VersionCompare.h"
+#include "util/VersionCompare.h"
 
 #include <stdio.h>
 

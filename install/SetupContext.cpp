@@ -1,10 +1,10 @@
-#include "app/SetupContext.h"
+#include "install/SetupContext.h"
 
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <wchar.h>
 
-#include "app/ProductNames.h"
+#include "install/ProductNames.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "app/ScanNotice.h"
+#include "ui/ScanNotice.h"
 
-#include "app/MutexProbe.h"
-#include "app/ProductNames.h"
+#include "util/MutexProbe.h"
+#include "install/ProductNames.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/ElevationFlags.h"
+#include "util/ElevationFlags.h"
 
 BOOL Restarted = FALSE;
 BOOL GreenMode = FALSE;

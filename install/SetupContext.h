@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/InstallOptions.h"
+#include "install/InstallOptions.h"
 #include "unpack/ExtractedItems.h"
 
 // A shell DLL taken out of the extraction's way, and how to bring it back.
