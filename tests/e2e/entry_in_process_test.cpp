@@ -24,36 +24,12 @@
 #include "support/RegistrySandbox.h"
 #include "support/SeamFakes.h"
 #include "support/TestFiles.h"
-#include "ui/DisplayScale.h"
-#include "ui/KelvoProgressCtrl.h"
 
 namespace {
 
-constexpr COLORREF kRed = RGB(255, 77, 92);
 // Hang guard only: how long a window may take to answer.
 constexpr DWORD kPatienceMs = 60000;
 constexpr int kEndedFromOutside = 99;
-
-// What the window showed after the failed post; empty when it showed the
-// damaged-package page.
-std::wstring DamagedPageFaults(HWND main) {
-  std::wstring faults;
-  auto expect = [&](bool ok, const wchar_t* what) {
-    if (!ok) faults += std::wstring(what) + L"; ";
-  };
-  expect(ControlText(main, kInstallButton) == L"退出安装" && ControlVisible(main, kInstallButton) &&
-         ControlEnabled(main, kInstallButton), L"exit button");
-  expect(ControlText(main, kStatusLine) == L"安装包不完整或被破坏,请从KelvoAI云盘主页重新下载" &&
-         CountScreenPixels(main, kStatusLine, kRed) > 0, L"red status line");
-  expect(ControlEnabled(main, kCloseButton), L"close enabled");
-  HWND bar = ::FindWindowExW(main, nullptr, CKelvoProgressCtrl::kClassName, nullptr);
-  for (HWND other : {Control(main, kCustomLink), Control(main, kExpandArrow), Control(main, kCollapseArrow),
-                     Control(main, kPathEdit), Control(main, kProgressText), bar}) {
-    expect(!other || !::IsWindowVisible(other), L"a control of another page shows");
-  }
-  expect(ClientSize(main).cy == Scaled(380), L"height");
-  return faults;
-}
 
 // Tells the worker's thread to quit and waits until it has ended; a post to
 // it must fail afterwards.
@@ -79,13 +55,22 @@ bool Press(HWND dialog, int id) {
 }
 
 // Plays the user on a thread of its own while the UI runs on this one; a
-// step that cannot be done ends the UI's loop and says why in failure.
+// step that cannot be done ends the UI's loop and says why in failure. A
+// loop that does not end when its window closes is ended too (a hang guard).
 class User {
  public:
   explicit User(std::function<void(User&)> script)
-      : uiThread_(::GetCurrentThreadId()), thread_([this, script] { script(*this); }) {}
-  ~User() { Join(); }
-  void Join() {
+      : uiThread_(::GetCurrentThreadId()), entryEnded_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+        thread_([this, script] {
+          script(*this);
+          if (::WaitForSingleObject(entryEnded_, 4 * kPatienceMs) == WAIT_TIMEOUT) GiveUp(L"the loop did not end");
+        }) {}
+  ~User() {
+    EntryEnded();
+    ::CloseHandle(entryEnded_);
+  }
+  void EntryEnded() {
+    ::SetEvent(entryEnded_);
     if (thread_.joinable()) thread_.join();
   }
   void GiveUp(const std::wstring& why) {
@@ -96,10 +81,10 @@ class User {
     return WaitForProcessWindowWith(::GetCurrentProcessId(), controlId, kPatienceMs);
   }
   HWND AgreeAndWaitForReady() {
-    HWND agreement = WaitForWindowWith(kLicenceLink);
-    if (!agreement || !Press(agreement, kAgreeButton)) return GiveUp(L"no agreement"), nullptr;
-    HWND main = WaitForWindowWith(kInstallButton);
-    if (!main || !WaitForText(main, kInstallButton, L"立即安装", kPatienceMs)) {
+    HWND agreement = WaitForWindowWith(IDC_LICENCE_LINK);
+    if (!agreement || !Press(agreement, IDOK)) return GiveUp(L"no agreement"), nullptr;
+    HWND main = WaitForWindowWith(IDC_INSTALL_BUTTON);
+    if (!main || !WaitForText(main, IDC_INSTALL_BUTTON, L"立即安装", kPatienceMs)) {
       return GiveUp(L"no ready page"), nullptr;
     }
     return main;
@@ -108,50 +93,24 @@ class User {
   // and presses its button again, which should close the window.
   void EndWorkerPressAndExit(HWND main) {
     if (!EndWorkerThread()) return GiveUp(L"the worker did not end");
-    if (!Press(main, kInstallButton)) return;
-    pageFaults = DamagedPageFaults(main);
-    Press(main, kInstallButton);
+    if (!Press(main, IDC_INSTALL_BUTTON)) return;
+    pageFaults = DamagedPackagePageFaults(main);
+    Press(main, IDC_INSTALL_BUTTON);
   }
 
   std::wstring failure, pageFaults;
 
  private:
   DWORD uiThread_;
+  HANDLE entryEnded_;
   std::thread thread_;
-};
-
-// Ends the UI thread's message loop with kEndedFromOutside unless the object
-// goes first: a loop that does not end when its window closes fails.
-class LoopDeadline {
- public:
-  LoopDeadline()
-      : uiThread_(::GetCurrentThreadId()), stop_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-        watcher_([this] {
-          if (::WaitForSingleObject(stop_, 4 * kPatienceMs) == WAIT_TIMEOUT) {
-            ::PostThreadMessageW(uiThread_, WM_QUIT, kEndedFromOutside, 0);
-          }
-        }) {}
-  ~LoopDeadline() {
-    ::SetEvent(stop_);
-    watcher_.join();
-    ::CloseHandle(stop_);
-  }
-
- private:
-  DWORD uiThread_;
-  HANDLE stop_;
-  std::thread watcher_;
 };
 
 // The installer's entry with these arguments while user plays; its exit code.
 int RunEntryWith(const wchar_t* arguments, User& user) {
   InstallerModule installer;
-  int exitCode = 0;
-  {
-    LoopDeadline deadline;
-    exitCode = Entry(installer.get(), arguments, SW_SHOWNORMAL);
-  }
-  user.Join();
+  int exitCode = Entry(installer.get(), arguments, SW_SHOWNORMAL);
+  user.EntryEnded();
   return exitCode;
 }
 
@@ -174,7 +133,7 @@ TEST(WorkerGone, InstallClickOnTheReadyPageGivesTheDamagedPageAndRemovesThePreEx
   User user([&](User& me) {
     HWND main = me.AgreeAndWaitForReady();
     if (!main) return;
-    folder = ControlText(main, kPathEdit);
+    folder = ControlText(main, IDC_PATH_EDIT);
     me.EndWorkerPressAndExit(main);
   });
   ASSERT_NO_FATAL_FAILURE(RunEntry(user));
@@ -191,11 +150,11 @@ TEST(WorkerGone, ClickForAnotherFolderLeavesNeitherFolderWithTheProduct) {
   User user([&](User& me) {
     HWND main = me.AgreeAndWaitForReady();
     if (!main) return;
-    preExtracted = ControlText(main, kPathEdit);
-    ::SendMessageW(main, WM_COMMAND, MAKEWPARAM(kCustomLink, STN_CLICKED),
-                   reinterpret_cast<LPARAM>(Control(main, kCustomLink)));
-    ::SendMessageW(Control(main, kPathEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(other.path().c_str()));
-    if (!WaitUntil([&] { return ControlEnabled(main, kInstallButton); }, kPatienceMs)) {
+    preExtracted = ControlText(main, IDC_PATH_EDIT);
+    ::SendMessageW(main, WM_COMMAND, MAKEWPARAM(IDC_CUSTOM_LINK, STN_CLICKED),
+                   reinterpret_cast<LPARAM>(Control(main, IDC_CUSTOM_LINK)));
+    ::SendMessageW(Control(main, IDC_PATH_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(other.path().c_str()));
+    if (!WaitUntil([&] { return ControlEnabled(main, IDC_INSTALL_BUTTON); }, kPatienceMs)) {
       return me.GiveUp(L"the other folder was refused");
     }
     me.EndWorkerPressAndExit(main);
@@ -220,8 +179,8 @@ TEST(WorkerGone, UpgradeClickLeavesTheInstalledCopyAsItWas) {
   ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, L"InstallLocation", folder));
   const std::vector<TreeEntry> before = ReadTree(folder);
   User user([&](User& me) {
-    HWND main = me.WaitForWindowWith(kInstallButton);
-    if (!main || !WaitForText(main, kInstallButton, L"立即升级", kPatienceMs)) {
+    HWND main = me.WaitForWindowWith(IDC_INSTALL_BUTTON);
+    if (!main || !WaitForText(main, IDC_INSTALL_BUTTON, L"立即升级", kPatienceMs)) {
       return me.GiveUp(L"not taken for an upgrade");
     }
     me.EndWorkerPressAndExit(main);
@@ -239,8 +198,8 @@ TEST(SilentRun, WithoutAdministratorRightsEndsWithCodeSixAndInstallsNothing) {
   fakes::ScopedSeam seam;
   fakes::UseToken(false, false);
   User user([](User& me) {
-    HWND agreement = me.WaitForWindowWith(kLicenceLink);
-    if (!agreement || !Press(agreement, kAgreeButton)) me.GiveUp(L"no agreement dialog");
+    HWND agreement = me.WaitForWindowWith(IDC_LICENCE_LINK);
+    if (!agreement || !Press(agreement, IDOK)) me.GiveUp(L"no agreement dialog");
   });
   EXPECT_EQ(RunEntryWith(L"/S /restart", user), kExitNoAdministrator);
   EXPECT_EQ(ToUtf8(user.failure), "");

@@ -31,7 +31,7 @@ std::wstring FavouritesLink() { return ShellFolder(CSIDL_PROFILE) + L"\\links\\"
 class FormerName : public ::testing::Test {
  protected:
   // The earlier version as it was left: installed, then renamed back, its
-  // shortcuts under the former name, the one on the desktop to desktopTarget.
+  // shortcuts under the former name, the desktop one to desktopTarget.
   void InstallEarlierVersion(const std::wstring& desktopTarget) {
     ASSERT_EQ(RunInstallerToEnd(L"/S /silentrun=0").exitCode, 0u);
     ASSERT_TRUE(MakeInstalledVersion(folder_, L"2.0.0.1124"));
@@ -56,6 +56,7 @@ class FormerName : public ::testing::Test {
     InstallerRun::Outcome outcome = RunInstallerToEnd(L"/S");
     EXPECT_EQ(outcome.exitCode, 0u);
     EXPECT_FALSE(outcome.agreementShown);
+    EXPECT_FALSE(FileExists(DesktopShortcut(kFormerName)));
   }
 
   const std::wstring folder_ = DefaultInstallFolder();
@@ -75,7 +76,6 @@ TEST_F(FormerName, SilentUpgradeMovesTheEntryAndEveryShortcutToTheCurrentName) {
                                     folder_ + L"\\uninstall.exe"));
   EXPECT_TRUE(FileExists(MakersGroup() + L"\\Kelvo安全卫士.lnk")) << "the maker's other shortcuts went too";
   // The earlier desktop file under the new name: it already started the product.
-  EXPECT_FALSE(FileExists(DesktopShortcut(kFormerName)));
   EXPECT_EQ(ShortcutNote(DesktopShortcut(kName)), kEarlierNote);
   EXPECT_FALSE(FileExists(QuickLaunchShortcut(kFormerName)));
   EXPECT_TRUE(IsInstallerShortcutTo(QuickLaunchShortcut(kName), exe_));
@@ -92,10 +92,10 @@ TEST_F(FormerName, SilentUpgradeMovesTheEntryAndEveryShortcutToTheCurrentName) {
   EXPECT_NE(WaitForLaunchLine(L"/renametip"), L"");
 }
 
+// Pointing into the earlier version's folder, it is pointed at the product.
 TEST_F(FormerName, DesktopShortcutIntoAnotherFolderIsPointedAtTheProduct) {
-  InstallEarlierVersion(L"C:\\Program Files\\Kelvo安全中心\\Kelvo安全云盘同步版\\" + std::wstring(product::kMainExe));
+  InstallEarlierVersion(L"C:\\Program Files\\Kelvo安全中心\\" + kFormerName + L"\\" + product::kMainExe);
   RunSilentUpgrade();
-  EXPECT_FALSE(FileExists(DesktopShortcut(kFormerName)));
   EXPECT_TRUE(IsInstallerShortcutTo(DesktopShortcut(kName), exe_));
 }
 

@@ -46,6 +46,27 @@ class InstalledProduct : public ::testing::Test {
     }
     EXPECT_FALSE(FileExists(UninstallLink())) << "a deleted shortcut came back";
   }
+  // An interactive run over the install: its page says status in colour and
+  // offers button; the click shows progress and the run ends with 0 (without
+  // progress the window is closed instead).
+  void RunThroughThePage(const wchar_t* status, const wchar_t* button, COLORREF colour,
+                         const wchar_t* progress) {
+    InstallerRun run(L"");
+    HWND main = run.WaitForWindowWith(IDC_INSTALL_BUTTON);
+    ASSERT_TRUE(main) << "no main window";
+    EXPECT_FALSE(run.WaitForWindowWith(IDC_LICENCE_LINK, 0)) << "asked for the agreement";
+    EXPECT_EQ(ToUtf8(ControlText(main, IDC_STATUS_LINE)), ToUtf8(status));
+    EXPECT_EQ(ToUtf8(ControlText(main, IDC_INSTALL_BUTTON)), ToUtf8(button));
+    EXPECT_GT(CountScreenPixels(main, IDC_STATUS_LINE, colour), 0);
+    EXPECT_FALSE(ControlVisible(main, IDC_CUSTOM_LINK));
+    if (progress) {
+      ClickControl(main, IDC_INSTALL_BUTTON);
+      EXPECT_TRUE(WaitForText(main, IDC_PROGRESS_TEXT, progress));
+    } else {
+      ::PostMessageW(main, WM_CLOSE, 0, 0);
+    }
+    EXPECT_EQ(run.WaitForExit(180000), 0u);
+  }
   void ExpectUpgraded() {
     EXPECT_TRUE(HoldsThePayload(folder_));
     EXPECT_EQ(ReadFileVersionText(exe_.c_str()), KELVO_OWN_VERSION_TEXT);
@@ -66,18 +87,7 @@ TEST_F(InstalledProduct, InteractiveUpgradeWithTheProductRunningClosesItAndStart
   ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, L"QuietUninstallString", L"old"));
   ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, std::wstring(product::kUninstallKey) + L"\\Old", L"x", L"y"));
   const std::vector<TreeEntry> before = ReadTree(folder_);
-  {
-    InstallerRun run(L"");
-    HWND main = run.WaitForWindowWith(kInstallButton);
-    ASSERT_TRUE(main) << "no main window";
-    EXPECT_FALSE(run.WaitForWindowWith(kLicenceLink, 0)) << "an upgrade asks for no agreement";
-    EXPECT_EQ(ControlText(main, kStatusLine), L"您已经安装过KelvoAI云盘同步版，即将升级到新版");
-    EXPECT_EQ(ControlText(main, kInstallButton), L"立即升级");
-    EXPECT_GT(CountScreenPixels(main, kStatusLine, kGrey), 0);
-    EXPECT_FALSE(ControlVisible(main, kCustomLink));
-    ::PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(run.WaitForExit(), 0u);
-  }
+  RunThroughThePage(L"您已经安装过KelvoAI云盘同步版，即将升级到新版", L"立即升级", kGrey, nullptr);
   EXPECT_TRUE(ReadTree(folder_) == before) << "closing before the click changed the install";
 
   InstallerRun product(L"", exe_);
@@ -86,15 +96,8 @@ TEST_F(InstalledProduct, InteractiveUpgradeWithTheProductRunningClosesItAndStart
   // Open before the run: the entry is rewritten in place, never deleted.
   HKEY entry = nullptr;
   ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, product::kUninstallKey, 0, KEY_READ, &entry), ERROR_SUCCESS);
-  InstallerRun run(L"");
-  HWND main = run.WaitForWindowWith(kInstallButton);
-  ASSERT_TRUE(main);
-  EXPECT_EQ(ControlText(main, kStatusLine), L"KelvoAI云盘同步版正在运行中，\"继续\"将关闭KelvoAI云盘同步版并安装");
-  EXPECT_EQ(ControlText(main, kInstallButton), L"继续");
-  EXPECT_GT(CountScreenPixels(main, kStatusLine, kRed), 0);
-  ClickControl(main, kInstallButton);
-  EXPECT_TRUE(WaitForText(main, kProgressText, L"正在升级KelvoAI云盘同步版......"));
-  EXPECT_EQ(run.WaitForExit(180000), 0u);
+  RunThroughThePage(L"KelvoAI云盘同步版正在运行中，\"继续\"将关闭KelvoAI云盘同步版并安装", L"继续", kRed,
+                    L"正在升级KelvoAI云盘同步版......");
 
   EXPECT_NE(product.WaitForExit(0), static_cast<DWORD>(STILL_ACTIVE)) << "the old product still runs";
   EXPECT_NE(intro.WaitForExit(0), static_cast<DWORD>(STILL_ACTIVE)) << "the intro still runs";
@@ -155,15 +158,8 @@ TEST_F(InstalledProduct, OverwriteKeepsTheUsersShortcutsAndFilesAndReplacesTheRe
   PinnedFile pinned(held);
   ASSERT_TRUE(pinned.ok());
 
-  InstallerRun run(L"");
-  HWND main = run.WaitForWindowWith(kInstallButton);
-  ASSERT_TRUE(main);
-  EXPECT_EQ(ControlText(main, kStatusLine), L"您已经安装了相同版本的KelvoAI云盘同步版,即将覆盖安装");
-  EXPECT_EQ(ControlText(main, kInstallButton), L"覆盖安装");
-  EXPECT_GT(CountScreenPixels(main, kStatusLine, kRed), 0);
-  ClickControl(main, kInstallButton);
-  EXPECT_TRUE(WaitForText(main, kProgressText, L"正在覆盖安装KelvoAI云盘同步版......"));
-  EXPECT_EQ(run.WaitForExit(180000), 0u);
+  RunThroughThePage(L"您已经安装了相同版本的KelvoAI云盘同步版,即将覆盖安装", L"覆盖安装", kRed,
+                    L"正在覆盖安装KelvoAI云盘同步版......");
 
   EXPECT_EQ(FileText(held), "held by another program");
   EXPECT_EQ(FileText(folder_ + L"\\notes.txt"), "mine");

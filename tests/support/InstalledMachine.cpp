@@ -77,24 +77,15 @@ bool SetStandInFlag(const wchar_t* name) {
   return WriteFileBytes(StandInData(name), "");
 }
 
-std::vector<std::wstring> LaunchLines() {
-  std::string bytes;
-  ReadFileBytes(StandInData(L"launch.log"), &bytes);
-  std::vector<std::wstring> lines;
-  std::wstring text = FromUtf8(bytes);
-  for (size_t start = 0, end; start < text.size(); start = end + 2) {
-    end = text.find(L"\r\n", start);
-    if (end == std::wstring::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-  }
-  return lines;
-}
-
 std::wstring WaitForLaunchLine(const std::wstring& token, DWORD timeoutMs) {
   const DWORD start = ::GetTickCount();
   do {
-    for (const std::wstring& line : LaunchLines()) {
-      if (line.find(token) != std::wstring::npos) return line;
+    std::wstring log = FromUtf8(FileText(StandInData(L"launch.log")));
+    size_t at = log.find(token);
+    if (at != std::wstring::npos) {
+      size_t begin = log.rfind(L'\n', at);
+      begin = begin == std::wstring::npos ? 0 : begin + 1;
+      return log.substr(begin, log.find(L'\r', at) - begin);
     }
     ::Sleep(50);
   } while (::GetTickCount() - start < timeoutMs);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 // What an install leaves on the machine, read back the way an administrator
 // would look, and the traces the product stand-ins leave when started.
@@ -35,4 +34,3 @@ bool SetStandInFlag(const wchar_t* name);
 // The first launch-log line (a stand-in's command line as it saw it) that
 // contains token, waited for; "" after the time-out.
 std::wstring WaitForLaunchLine(const std::wstring& token, DWORD timeoutMs = 20000);
-std::vector<std::wstring> LaunchLines();

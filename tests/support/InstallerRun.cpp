@@ -1,7 +1,5 @@
 #include "support/InstallerRun.h"
 
-#include <stdio.h>
-
 #include "support/InstallerWindows.h"
 
 std::wstring BuiltProgram(const std::wstring& name) {
@@ -56,20 +54,15 @@ InstallerRun::Outcome InstallerRun::PlayToEnd(int answer, DWORD timeoutMs) {
   while (::WaitForSingleObject(process_, 20) == WAIT_TIMEOUT) {
     std::vector<HWND> windows = VisibleWindowsOf(processId_);
     if (::GetTickCount() - start >= timeoutMs) {
-      for (HWND window : windows) {
-        wchar_t title[256] = {};
-        ::GetWindowTextW(window, title, 256);
-        fwprintf(stderr, L"still open: %ls\n", title);
-      }
       ::TerminateProcess(process_, STILL_ACTIVE);
       ::WaitForSingleObject(process_, 5000);
       return outcome;
     }
     for (HWND window : windows) {
-      if (::GetDlgItem(window, kLicenceLink) && window != agreementSeen) {
+      if (::GetDlgItem(window, IDC_LICENCE_LINK) && window != agreementSeen) {
         agreementSeen = window;
         outcome.agreementShown = true;
-        ClickControl(window, kAgreeButton);
+        ClickControl(window, IDOK);
       } else if (IsMessageBox(window) && window != boxSeen) {
         boxSeen = window;
         outcome.messageBoxTexts.push_back(MessageBoxText(window));

@@ -1,6 +1,8 @@
 #include "support/InstallerWindows.h"
 
 #include "support/InstallerRun.h"
+#include "ui/DisplayScale.h"
+#include "ui/KelvoProgressCtrl.h"
 
 namespace {
 
@@ -155,17 +157,36 @@ void AnswerMessageBox(HWND box, int button) {
 }
 
 HWND AcceptAgreementAndWaitUntilReady(const InstallerRun& run) {
-  HWND agreement = run.WaitForWindowWith(kLicenceLink);
+  HWND agreement = run.WaitForWindowWith(IDC_LICENCE_LINK);
   if (!agreement) return nullptr;
-  ClickControl(agreement, kAgreeButton);
-  HWND window = run.WaitForWindowWith(kInstallButton);
-  if (!window || !WaitForText(window, kInstallButton, L"立即安装")) return nullptr;
-  return WaitUntil([&] { return ControlEnabled(window, kInstallButton); }) ? window : nullptr;
+  ClickControl(agreement, IDOK);
+  HWND window = run.WaitForWindowWith(IDC_INSTALL_BUTTON);
+  if (!window || !WaitForText(window, IDC_INSTALL_BUTTON, L"立即安装")) return nullptr;
+  return WaitUntil([&] { return ControlEnabled(window, IDC_INSTALL_BUTTON); }) ? window : nullptr;
 }
 
 bool TypeInstallFolder(HWND window, const std::wstring& folder) {
-  ClickControl(window, kCustomLink);
-  if (!WaitForVisible(window, kPathEdit, true)) return false;
-  ::SendMessageW(Control(window, kPathEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+  ClickControl(window, IDC_CUSTOM_LINK);
+  if (!WaitForVisible(window, IDC_PATH_EDIT, true)) return false;
+  ::SendMessageW(Control(window, IDC_PATH_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
   return true;
+}
+
+std::wstring DamagedPackagePageFaults(HWND main) {
+  std::wstring faults;
+  auto expect = [&](bool ok, const wchar_t* what) {
+    if (!ok) faults += std::wstring(what) + L"; ";
+  };
+  expect(ControlText(main, IDC_INSTALL_BUTTON) == L"退出安装" && ControlVisible(main, IDC_INSTALL_BUTTON) &&
+         ControlEnabled(main, IDC_INSTALL_BUTTON), L"exit button");
+  expect(ControlText(main, IDC_STATUS_LINE) == L"安装包不完整或被破坏,请从KelvoAI云盘主页重新下载" &&
+         CountScreenPixels(main, IDC_STATUS_LINE, RGB(255, 77, 92)) > 0, L"red status line");
+  expect(ControlEnabled(main, IDC_CLOSE_BUTTON), L"close enabled");
+  HWND bar = ::FindWindowExW(main, nullptr, CKelvoProgressCtrl::kClassName, nullptr);
+  for (HWND other : {Control(main, IDC_CUSTOM_LINK), Control(main, IDC_EXPAND_ARROW), Control(main, IDC_COLLAPSE_ARROW),
+                     Control(main, IDC_PATH_EDIT), Control(main, IDC_PROGRESS_TEXT), bar}) {
+    expect(!other || !::IsWindowVisible(other), L"a control of another page shows");
+  }
+  expect(ClientSize(main).cy == Scaled(380), L"height");
+  return faults;
 }

@@ -5,31 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "res/resource.h"
+
 // The installer's windows as a user meets them: found by the controls they
 // carry, clicked with real mouse messages, read back as texts, sizes,
 // visibility and drawn colours.
-
-// Dialog ids shared with the installer.
-enum : int {
-  kAgreeButton = 1,
-  kDeclineButton = 2,
-  kInstallButton = 1000,
-  kStatusLine = 1002,
-  kLocationLabel = 1003,
-  kPathEdit = 1004,
-  kBrowseButton = 1005,
-  kSpaceLine = 1006,
-  kCloseButton = 1010,
-  kAgreementText = 1013,
-  kCollapseArrow = 1014,
-  kLicenceLink = 1015,
-  kOpenAfterInstall = 1016,
-  kProgressText = 1017,
-  kCustomLink = 1018,
-  kAutoStart = 1019,
-  kExpandArrow = 1020,
-  kPrivacyLink = 1022,
-};
 
 std::vector<HWND> VisibleWindowsOf(DWORD processId);
 // A top-level window of processId with a child of this id (visible, unless
@@ -58,6 +38,10 @@ int CountScreenPixels(HWND dialog, int id, COLORREF colour);
 HWND WaitForOwnedMessageBox(HWND owner, DWORD timeoutMs = 60000);
 std::wstring MessageBoxText(HWND box);
 void AnswerMessageBox(HWND box, int button);
+
+// What differs from the damaged-package page (offering only to exit, its
+// status line in red, no other page's controls); "" when it is that page.
+std::wstring DamagedPackagePageFaults(HWND main);
 
 // A fresh install on screen: accepts the agreement and waits until the main
 // window offers "立即安装", enabled. The main window, or null.

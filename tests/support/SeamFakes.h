@@ -3,7 +3,6 @@
 // cannot arrange for real under Wine. A ScopedSeam puts the real calls back.
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,79 +74,41 @@ inline void RecordStarts(DWORD refusePromptWith = 0) {
   };
 }
 
-// Devices that are not there: found by the name they are opened with,
-// refusing opens that share less than requiredShare, answering device
-// controls through `answer`. Opens and requests are noted.
-struct Request {
-  std::string device, input;
-  DWORD code, outputSize;
+// The security suite's self-protection device "\\.\KelvoSelfProtection",
+// which Wine lacks: answers every query with reply and notes each one.
+struct Query {
+  DWORD access, code, input;
 };
-using Answer = std::function<bool(const Request& request, BYTE* out, DWORD* returned)>;
-struct Device {
-  std::string name;
-  DWORD requiredShare;
-  Answer answer;
-};
-inline std::vector<Device> devices;
-inline std::vector<std::string> opened;
-inline std::vector<Request> requests;
-inline std::vector<DWORD> openAccess;
+inline std::vector<Query> queries;
+inline DWORD reply = 0;
 inline int handlesOpen = 0;
-constexpr uintptr_t kFirstHandle = 0x7AB00000;  // never a real handle
-
-inline HANDLE OpenDevice(const std::string& name, DWORD access, DWORD share) {
-  opened.push_back(name);
-  for (size_t i = 0; i < devices.size(); ++i) {
-    if (lstrcmpiA(devices[i].name.c_str(), name.c_str()) == 0 &&
-        (share & devices[i].requiredShare) == devices[i].requiredShare) {
-      ++handlesOpen;
-      openAccess.push_back(access);
-      return reinterpret_cast<HANDLE>(kFirstHandle + i * 4);
-    }
-  }
-  ::SetLastError(ERROR_FILE_NOT_FOUND);
-  return INVALID_HANDLE_VALUE;
-}
-inline Device* DeviceOf(HANDLE handle) {
-  size_t index = (reinterpret_cast<uintptr_t>(handle) - kFirstHandle) / 4;
-  return reinterpret_cast<uintptr_t>(handle) >= kFirstHandle && index < devices.size() ? &devices[index] : nullptr;
-}
-inline void UseDevices() {
-  devices.clear(), opened.clear(), requests.clear(), openAccess.clear();
+inline const HANDLE kDevice = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x5E1F));  // never a real handle
+inline void UseSelfProtectionDevice(DWORD answer) {
+  queries.clear();
+  reply = answer;
   handlesOpen = 0;
-  Seam().CreateFileA = [](LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD,
-                          DWORD, HANDLE) WINAPI -> HANDLE { return OpenDevice(name, access, share); };
   Seam().CreateFileW = [](LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
                           DWORD disposition, DWORD flags, HANDLE templ) WINAPI -> HANDLE {
-    if (wcsncmp(name, L"\\\\.\\", 4) != 0) return ::CreateFileW(name, access, share, sa, disposition, flags, templ);
-    return OpenDevice(std::string(name, name + wcslen(name)), access, share);
+    if (lstrcmpiW(name, L"\\\\.\\KelvoSelfProtection") != 0) {
+      return ::CreateFileW(name, access, share, sa, disposition, flags, templ);
+    }
+    ++handlesOpen;
+    queries.push_back({access, 0, 0});
+    return kDevice;
   };
-  Seam().DeviceIoControl = [](HANDLE handle, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
+  Seam().DeviceIoControl = [](HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
                               DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped) WINAPI -> BOOL {
-    Device* device = DeviceOf(handle);
-    if (!device) return ::DeviceIoControl(handle, code, in, inSize, out, outSize, returned, overlapped);
-    requests.push_back({device->name, in ? std::string(static_cast<const char*>(in), inSize) : "", code, outSize});
-    *returned = 0;
-    if (device->answer(requests.back(), static_cast<BYTE*>(out), returned)) return TRUE;
-    ::SetLastError(ERROR_INVALID_FUNCTION);
-    return FALSE;
+    if (device != kDevice) return ::DeviceIoControl(device, code, in, inSize, out, outSize, returned, overlapped);
+    queries.back().code = code;
+    queries.back().input = inSize == sizeof(DWORD) ? *static_cast<DWORD*>(in) : 0;
+    *static_cast<DWORD*>(out) = reply;
+    *returned = sizeof(DWORD);
+    return TRUE;
   };
   Seam().CloseHandle = [](HANDLE handle) WINAPI -> BOOL {
-    if (!DeviceOf(handle)) return ::CloseHandle(handle);
+    if (handle != kDevice) return ::CloseHandle(handle);
     return --handlesOpen, TRUE;
   };
-}
-inline void AddDevice(const std::string& name, Answer answer,
-                      DWORD requiredShare = FILE_SHARE_READ | FILE_SHARE_WRITE) {
-  devices.push_back({name, requiredShare, std::move(answer)});
-}
-// The security suite's self-protection device, answering every query so.
-inline void AddSelfProtectionDevice(DWORD reply) {
-  AddDevice("\\\\.\\KelvoSelfProtection", [reply](const Request&, BYTE* out, DWORD* returned) {
-    *reinterpret_cast<DWORD*>(out) = reply;
-    *returned = sizeof(DWORD);
-    return true;
-  }, 0);
 }
 
 // Every volume reports this much free room (nothing to the caller's quota).

@@ -15,24 +15,16 @@ std::wstring NewFolderName() {
   return L"kt" + std::wstring(text).substr(1, 8);
 }
 
-void ReadTreeInto(const std::wstring& root, const std::wstring& relative,
-                  std::vector<TreeEntry>* out) {
-  WIN32_FIND_DATAW found;
-  std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
-  HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    std::wstring name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
+void ReadTreeInto(const std::wstring& root, const std::wstring& relative, std::vector<TreeEntry>* out) {
+  for (const std::wstring& name : ListFolder(relative.empty() ? root : root + L"\\" + relative)) {
     std::wstring path = relative.empty() ? name : relative + L"\\" + name;
     TreeEntry entry;
-    entry.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.isFolder = IsFolder(root + L"\\" + path);
     entry.path = entry.isFolder ? path + L"\\" : path;
     if (!entry.isFolder) ReadFileBytes(root + L"\\" + path, &entry.content);
     out->push_back(entry);
     if (entry.isFolder) ReadTreeInto(root, path, out);
-  } while (::FindNextFileW(search, &found));
-  ::FindClose(search);
+  }
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
-// The install-folder rules of the custom-install panel: the product folder,
-// the length, drive and free-space checks with their texts and figures, and
-// the write check of the click. Texts come from the installer's own strings.
+// The install-folder rules of the custom-install panel: the length, drive
+// and free-space checks with their texts and figures, and the write check of
+// the click. Texts come from the installer's own strings.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "install/ProductFolder.h"
 #include "support/InstallerResources.h"
 #include "support/SeamFakes.h"
 #include "support/TestFiles.h"
@@ -14,14 +13,6 @@
 namespace {
 
 constexpr ULONGLONG kMb = 1024 * 1024;
-
-TEST(FolderRules, ProductFolderAlwaysEndsInOneKelvopeltbox) {
-  for (const wchar_t* given : {L"D:\\", L"D:\\Kelvopeltbox", L"D:\\Kelvopeltbox\\"}) {
-    EXPECT_EQ(NormalizeProductFolder(given), L"D:\\Kelvopeltbox") << ToUtf8(given);
-  }
-  EXPECT_EQ(NormalizeProductFolder(L"D:\\kelvopeltbox"), L"D:\\kelvopeltbox\\Kelvopeltbox");
-  EXPECT_EQ(NormalizeProductFolder(L"E:\\Apps\\"), L"E:\\Apps\\Kelvopeltbox");
-}
 
 TEST(FolderRules, EachTypedFolderGetsItsVerdictAndText) {
   InstallerModule module;

@@ -31,7 +31,6 @@ TEST(PreChecks, UnsupportedSystemsAndMissingRightsAreRefusedWithTheirMessage) {
       {"Windows 10", kFreshInstall, true, VER_PLATFORM_WIN32_NT, 10, 0, 0, true, nullptr, 0},
       {"XP SP3", kFreshInstall, true, VER_PLATFORM_WIN32_NT, 5, 1, 3, true, nullptr, 0},
       {"Windows Me", kFreshInstall, true, VER_PLATFORM_WIN32_WINDOWS, 4, 90, 0, false, k9x, 0x10},
-      {"NT4", kFreshInstall, true, VER_PLATFORM_WIN32_NT, 4, 0, 6, false, k9x, 0x10},
       {"2000 SP4", kFreshInstall, true, VER_PLATFORM_WIN32_NT, 5, 0, 4, false,
        L"检测到您的操作系统是Windows2000 SP4以下版本，本软件不支持该平台。", 0x10},
       {"fresh without machine rights", kFreshInstall, false, VER_PLATFORM_WIN32_NT, 10, 0, 0, false,

@@ -25,8 +25,8 @@ std::wstring TrustData(const std::wstring& name) { return std::wstring(KELVO_TRU
 std::wstring BaseVariant(const wchar_t* folder) { return TrustData(folder) + L"\\Kelvobase.dll"; }
 const std::wstring kProgram = PayloadFolder() + L"\\KelvoCloudEnterpriseSync.exe";
 
-// Copies of a signed payload file: as built, with one byte changed, and this
-// unsigned test program.
+// A signed payload file as built and with one byte changed, an unsigned
+// program, a missing file.
 struct Candidates {
   ScopedTempDir dir;
   std::wstring signedCopy = dir.Join(L"signed.dll"), changed = dir.Join(L"changed.dll"),
@@ -110,8 +110,7 @@ TEST(FileTrust, SuiteFolderIsTrustedOnlyWhileTheDriverVouches) {
   ASSERT_TRUE(CopyUnsignedProgram(elsewhere.Join(L"KelvoSafeTool.exe")));
   {
     fakes::ScopedSeam seam;
-    fakes::UseDevices();
-    fakes::AddSelfProtectionDevice(1);
+    fakes::UseSelfProtectionDevice(1);
     std::wstring upper = suite.Join(L"KelvoSafeTool.exe");
     for (wchar_t& c : upper) c = static_cast<wchar_t>(towupper(c));
     EXPECT_TRUE(IsTrustedFile(upper.c_str()));
@@ -139,13 +138,12 @@ TEST(TrustedLoad, LoadsWhatIsSignedLoadedAlreadyOrVouchedForAndNothingElse) {
   ::FreeLibrary(module);
 
   fakes::ScopedSeam seam;
-  fakes::UseDevices();
-  fakes::AddSelfProtectionDevice(0x1234);
+  fakes::UseSelfProtectionDevice(0x1234);
   EXPECT_EQ(QuerySelfProtection(), 0x1234u);
-  ASSERT_FALSE(fakes::requests.empty());
-  EXPECT_EQ(fakes::requests.back().code, 0x22204Cu);
-  EXPECT_EQ(*reinterpret_cast<const DWORD*>(fakes::requests.back().input.data()), ::GetCurrentProcessId());
-  EXPECT_EQ(fakes::openAccess.back(), static_cast<DWORD>(FILE_READ_ATTRIBUTES));
+  ASSERT_EQ(fakes::queries.size(), 1u);
+  EXPECT_EQ(fakes::queries[0].code, 0x22204Cu);
+  EXPECT_EQ(fakes::queries[0].input, ::GetCurrentProcessId());
+  EXPECT_EQ(fakes::queries[0].access, static_cast<DWORD>(FILE_READ_ATTRIBUTES));
   EXPECT_EQ(fakes::handlesOpen, 0);
   module = LoadTrustedLibrary(files.unsignedCopy.c_str());
   EXPECT_NE(module, nullptr) << "the driver vouches for this process";
