@@ -128,6 +128,7 @@ TEST_F(InstalledProduct, SilentUpgradeEndsAProductThatIgnoresCloseAndRecreatesTh
   InstallerRun::Outcome outcome = RunInstallerToEnd(L"/S");
   EXPECT_EQ(outcome.exitCode, 0u);
   EXPECT_FALSE(outcome.agreementShown);
+  EXPECT_FALSE(outcome.mainWindowShown);
   EXPECT_TRUE(outcome.messageBoxTexts.empty());
   EXPECT_NE(deaf.WaitForExit(0), static_cast<DWORD>(STILL_ACTIVE)) << "the deaf product still runs";
   ExpectUpgraded();

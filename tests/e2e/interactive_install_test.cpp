@@ -44,6 +44,10 @@ TEST(InteractiveInstall, IntoAnotherFolderThroughEveryPage) {
   ASSERT_TRUE(WriteFileBytes(preExtracted + L"\\notes.txt", "mine"));
   ASSERT_TRUE(WriteFileBytes(preExtracted + L"\\mine\\list.txt", "mine too"));
   const std::vector<TreeEntry> usersFiles = ReadTree(preExtracted);
+  // A desktop shortcut of the user's that already starts the product there
+  // is the one the install would write: it stays as it is.
+  const std::wstring folder = L"D:\\Sync Apps\\Kelvopeltbox";
+  ASSERT_TRUE(WriteShortcut(DesktopShortcut(kName), MainExe(folder), L"我的同步盘"));
 
   InstallerRun run(L"");
   HWND agreement = run.WaitForWindowWith(IDC_LICENCE_LINK);
@@ -103,14 +107,14 @@ TEST(InteractiveInstall, IntoAnotherFolderThroughEveryPage) {
   ClickControl(main, IDC_INSTALL_BUTTON);
   EXPECT_EQ(run.WaitForExit(), 0u);
 
-  const std::wstring folder = L"D:\\Sync Apps\\Kelvopeltbox";
   EXPECT_TRUE(HoldsThePayload(folder));
   EXPECT_TRUE(ReadTree(preExtracted) == usersFiles) << "the pre-extraction stayed, or the user's files went";
   EXPECT_EQ(UninstallValue(L"InstallLocation"), folder);
   // Wine's links give their target back in the ANSI code page, hence a folder
   // named in ASCII.
   EXPECT_TRUE(IsInstallerShortcutTo(StartMenuGroup(kName) + L"\\" + kName + L".lnk", MainExe(folder)));
-  EXPECT_TRUE(IsInstallerShortcutTo(DesktopShortcut(kName), MainExe(folder)));
+  EXPECT_TRUE(IsInstallerShortcutTo(QuickLaunchShortcut(kName), MainExe(folder)));
+  EXPECT_EQ(ShortcutNote(DesktopShortcut(kName)), L"我的同步盘");
   EXPECT_EQ(RegText(HKEY_CURRENT_USER, registry_names::kRunKey, registry_names::kRunValue),
             L"\"" + MainExe(folder) + L"\" /autostart");
   EXPECT_EQ(RunningCount(product::kMainExe), 0) << "started though not asked to";

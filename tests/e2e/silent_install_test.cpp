@@ -37,6 +37,7 @@ TEST(SilentInstall, FreshMachineGetsTheWholeInstallAndTheProductStarted) {
   EXPECT_EQ(outcome.exitCode, 0u);
   EXPECT_TRUE(outcome.agreementShown) << "a fresh install asks for the agreement, even silent";
   EXPECT_TRUE(outcome.messageBoxTexts.empty()) << "a silent run shows no scan notice";
+  EXPECT_FALSE(outcome.mainWindowShown);
 
   const std::wstring folder = L"C:\\Program Files (x86)\\Kelvo\\Kelvopeltbox";
   const std::wstring exe = MainExe(folder);

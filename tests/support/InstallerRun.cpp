@@ -59,6 +59,7 @@ InstallerRun::Outcome InstallerRun::PlayToEnd(int answer, DWORD timeoutMs) {
       return outcome;
     }
     for (HWND window : windows) {
+      outcome.mainWindowShown |= ::GetDlgItem(window, IDC_INSTALL_BUTTON) != nullptr;
       if (::GetDlgItem(window, IDC_LICENCE_LINK) && window != agreementSeen) {
         agreementSeen = window;
         outcome.agreementShown = true;

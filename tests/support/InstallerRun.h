@@ -30,6 +30,7 @@ class InstallerRun {
   struct Outcome {
     DWORD exitCode = STILL_ACTIVE;  // STILL_ACTIVE after the time-out
     bool agreementShown = false;
+    bool mainWindowShown = false;
     std::vector<std::wstring> messageBoxTexts;
   };
   // Plays the user's part to the end: accepts the agreement dialog and
