@@ -3,19 +3,18 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+
 #include "install/ProductNames.h"
-#include "support/InstallerResources.h"
+#include "install/ProcessList.h"
+#include "support/InstallerRun.h"
 #include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"
 
 namespace {
 
-// A text under HKEY_LOCAL_MACHINE; ReadRegString already drops the
-// terminating NULs the stored value may carry.
-std::wstring MachineText(const wchar_t* key, const wchar_t* name) {
-  std::wstring value;
-  ReadRegString(HKEY_LOCAL_MACHINE, key, name, &value);
-  return value;
+std::wstring StandInData(const wchar_t* name) {
+  return ShellFolder(CSIDL_APPDATA) + L"\\KelvoStandIn\\" + name;
 }
 
 }  // namespace
@@ -26,65 +25,69 @@ std::wstring ShellFolder(int csidl) {
   return folder;
 }
 
-std::wstring ProgramFilesFolder() { return ShellFolder(CSIDL_PROGRAM_FILES); }
+std::wstring DefaultInstallFolder() { return ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Kelvo\\Kelvopeltbox"; }
 
-std::wstring DefaultInstallFolder() { return ProgramFilesFolder() + L"\\Kelvo\\Kelvopeltbox"; }
+std::wstring MainExe(const std::wstring& folder) { return folder + L"\\" + product::kMainExe; }
 
 std::wstring UninstallValue(const wchar_t* name) {
-  return MachineText(product::kUninstallKey, name);
+  return RegText(HKEY_LOCAL_MACHINE, product::kUninstallKey, name);
 }
 
-std::wstring AppPathsDefault() {
-  return MachineText(
-      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\KelvoCloudEnterpriseSync.exe",
-      nullptr);
-}
+std::wstring PayloadFolder() { return BuiltProgram(L"payload"); }
 
 ::testing::AssertionResult HoldsThePayload(const std::wstring& folder) {
-  std::vector<TreeEntry> expected = ReadTree(PayloadSourceFolder());
   std::vector<TreeEntry> installed = ReadTree(folder);
-  for (const TreeEntry& entry : expected) {
-    bool found = false;
-    for (const TreeEntry& candidate : installed) {
-      if (candidate.path == entry.path) {
-        if (!(candidate == entry)) {
-          return ::testing::AssertionFailure()
-                 << "differs: " << ToUtf8(entry.path);
-        }
-        found = true;
-        break;
-      }
-    }
-    if (!found) {
-      return ::testing::AssertionFailure()
-             << "missing: " << ToUtf8(entry.path);
-    }
+  for (const TreeEntry& entry : ReadTree(PayloadFolder())) {
+    auto found = std::find_if(installed.begin(), installed.end(),
+                              [&](const TreeEntry& e) { return e.path == entry.path; });
+    if (found == installed.end()) return ::testing::AssertionFailure() << "missing: " << ToUtf8(entry.path);
+    if (!(*found == entry)) return ::testing::AssertionFailure() << "differs: " << ToUtf8(entry.path);
   }
   return ::testing::AssertionSuccess();
 }
 
-int RunningProductCount() {
+int RunningCount(const wchar_t* exeName) {
   HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return 0;
   PROCESSENTRY32W entry = {sizeof(entry)};
   int count = 0;
-  for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
-       more = ::Process32NextW(snapshot, &entry)) {
-    if (lstrcmpiW(entry.szExeFile, product::kMainExe) == 0) ++count;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
+    count += lstrcmpiW(entry.szExeFile, exeName) == 0;
   }
   ::CloseHandle(snapshot);
   return count;
 }
 
-std::wstring StartMenuGroup(const std::wstring& name) {
-  return ShellFolder(CSIDL_PROGRAMS) + L"\\Kelvo安全中心\\" + name;
+void EndProductProcesses() {
+  TerminateProcessesByName(product::kMainExe, 5000);
+  TerminateProcessesByName(L"KelvoCloudIntro.exe", 5000);
 }
 
-std::wstring DesktopShortcut(const std::wstring& name) {
-  return ShellFolder(CSIDL_DESKTOPDIRECTORY) + L"\\" + name + L".lnk";
+std::wstring StandInOfVersion(const wchar_t* version, const wchar_t* file) {
+  return BuiltProgram(std::wstring(L"tests\\versions\\") + version + L"\\" + file);
 }
 
-std::wstring QuickLaunchShortcut(const std::wstring& name) {
-  return ShellFolder(CSIDL_APPDATA) + L"\\Microsoft\\Internet Explorer\\Quick Launch\\" + name +
-         L".lnk";
+bool MakeInstalledVersion(const std::wstring& folder, const wchar_t* version) {
+  EndProductProcesses();
+  return ::CopyFileW(StandInOfVersion(version, product::kMainExe).c_str(), MainExe(folder).c_str(),
+                     FALSE) != FALSE;
+}
+
+bool SetStandInFlag(const wchar_t* name) {
+  ::SHCreateDirectoryExW(nullptr, StandInData(L"").c_str(), nullptr);
+  return WriteFileBytes(StandInData(name), "");
+}
+
+std::wstring WaitForLaunchLine(const std::wstring& token, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  do {
+    std::wstring log = FromUtf8(FileText(StandInData(L"launch.log")));
+    size_t at = log.find(token);
+    if (at != std::wstring::npos) {
+      size_t begin = log.rfind(L'\n', at);
+      begin = begin == std::wstring::npos ? 0 : begin + 1;
+      return log.substr(begin, log.find(L'\r', at) - begin);
+    }
+    ::Sleep(50);
+  } while (::GetTickCount() - start < timeoutMs);
+  return L"";
 }

@@ -1,81 +1,47 @@
 #include "support/InstallerWindows.h"
 
-#include <stdio.h>
-
-#include <vector>
-
-#include "support/ProcessRunner.h"
-
-InstallerRun::InstallerRun(const std::wstring& arguments, const std::wstring& program,
-                           const std::wstring& standardOutputFile) {
-  HANDLE output = INVALID_HANDLE_VALUE;
-  if (!standardOutputFile.empty()) {
-    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-    output = ::CreateFileW(standardOutputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  }
-  Start(arguments, program, output);
-  if (output != INVALID_HANDLE_VALUE) ::CloseHandle(output);
-}
-
-InstallerRun::InstallerRun(const std::wstring& arguments, HANDLE standardOutput) {
-  Start(arguments, std::wstring(), standardOutput);
-}
-
-void InstallerRun::Start(const std::wstring& arguments, const std::wstring& program,
-                         HANDLE standardOutput) {
-  std::wstring path = program.empty() ? BuiltProgram(L"KelvoSetup.exe") : program;
-  std::wstring commandLine = L"\"" + path + L"\"";
-  if (!arguments.empty()) commandLine += L" " + arguments;
-  STARTUPINFOW startup = {sizeof(startup)};
-  PROCESS_INFORMATION info = {};
-  bool redirected = standardOutput && standardOutput != INVALID_HANDLE_VALUE;
-  if (redirected) {
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = standardOutput;
-  }
-  if (::CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, redirected, 0, nullptr,
-                       nullptr, &startup, &info)) {
-    ::CloseHandle(info.hThread);
-    process_ = info.hProcess;
-    processId_ = info.dwProcessId;
-  }
-}
-
-InstallerRun::~InstallerRun() {
-  if (!process_) return;
-  if (::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-    ::TerminateProcess(process_, 99);
-    ::WaitForSingleObject(process_, 10000);
-  }
-  ::CloseHandle(process_);
-}
-
-HWND InstallerRun::WaitForWindowWith(int controlId, DWORD timeoutMs, bool visible) const {
-  return WaitForProcessWindowWith(processId_, controlId, timeoutMs, visible, process_);
-}
-
-DWORD InstallerRun::WaitForExit(DWORD timeoutMs) {
-  if (!process_) return STILL_ACTIVE;
-  if (::WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
-  DWORD code = STILL_ACTIVE;
-  ::GetExitCodeProcess(process_, &code);
-  return code;
-}
+#include "support/InstallerRun.h"
+#include "ui/DisplayScale.h"
+#include "ui/KelvoProgressCtrl.h"
 
 namespace {
 
-struct ProcessWindows {
-  DWORD processId;
-  std::vector<HWND> found;
-};
+// The top-level windows of processId (0: of any process).
+std::vector<HWND> TopLevelWindows(DWORD processId, bool visibleOnly) {
+  struct Search {
+    DWORD processId;
+    bool visibleOnly;
+    std::vector<HWND> found;
+  } search = {processId, visibleOnly, {}};
+  ::EnumWindows(
+      [](HWND window, LPARAM context) WINAPI -> BOOL {
+        auto* s = reinterpret_cast<Search*>(context);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if ((!s->processId || owner == s->processId) && (!s->visibleOnly || ::IsWindowVisible(window))) {
+          s->found.push_back(window);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
 
-BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<ProcessWindows*>(context);
-  DWORD owner = 0;
-  ::GetWindowThreadProcessId(window, &owner);
-  if (owner == search->processId && ::IsWindowVisible(window)) search->found.push_back(window);
-  return TRUE;
+}  // namespace
+
+std::vector<HWND> VisibleWindowsOf(DWORD processId) { return TopLevelWindows(processId, true); }
+
+HWND WaitForProcessWindowWith(DWORD processId, int controlId, DWORD timeoutMs, bool visible,
+                              HANDLE process) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    for (HWND window : TopLevelWindows(processId, visible)) {
+      if (::GetDlgItem(window, controlId)) return window;
+    }
+    if (::GetTickCount() - start > timeoutMs) return nullptr;
+    if (!process) ::Sleep(100);
+    else if (::WaitForSingleObject(process, 100) == WAIT_OBJECT_0) return nullptr;
+  }
 }
 
 bool IsMessageBox(HWND window) {
@@ -84,110 +50,7 @@ bool IsMessageBox(HWND window) {
   return wcscmp(name, L"#32770") == 0 && ::GetDlgItem(window, 0xFFFF);
 }
 
-}  // namespace
-
-InstallerRun::Outcome InstallerRun::PlayToEnd(DWORD timeoutMs, bool acceptAgreement, int answer) {
-  Outcome outcome;
-  if (!process_) return outcome;
-  const DWORD start = ::GetTickCount();
-  HWND agreementSeen = nullptr, boxSeen = nullptr;
-  while (::WaitForSingleObject(process_, 20) == WAIT_TIMEOUT) {
-    if (::GetTickCount() - start >= timeoutMs) {
-      // Say what was on the screen, for the failure report.
-      ProcessWindows all = {processId_, {}};
-      ::EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&all));
-      for (HWND window : all.found) {
-        wchar_t title[256] = {}, name[64] = {};
-        ::GetWindowTextW(window, title, 256);
-        ::GetClassNameW(window, name, 64);
-        fwprintf(stderr, L"still open: class %ls, title %ls\n", name, title);
-      }
-      ::TerminateProcess(process_, STILL_ACTIVE);
-      ::WaitForSingleObject(process_, 5000);
-      return outcome;
-    }
-    ProcessWindows windows = {processId_, {}};
-    ::EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&windows));
-    for (HWND window : windows.found) {
-      if (::GetDlgItem(window, kLicenceLink) && window != agreementSeen) {
-        agreementSeen = window;
-        outcome.agreementShown = true;
-        if (acceptAgreement) ClickControl(window, kAgreeButton);
-      } else if (IsMessageBox(window) && window != boxSeen) {
-        boxSeen = window;
-        outcome.messageBoxTexts.push_back(MessageBoxText(window));
-        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(::GetDlgItem(window, answer)));
-      }
-    }
-  }
-  ::GetExitCodeProcess(process_, &outcome.exitCode);
-  return outcome;
-}
-
-HWND AcceptAgreementAndWaitUntilReady(const InstallerRun& run) {
-  HWND agreement = run.WaitForWindowWith(kLicenceLink);
-  if (!agreement) return nullptr;
-  ClickControl(agreement, kAgreeButton);
-  HWND window = run.WaitForWindowWith(kInstallButton);
-  if (!window || !WaitForText(window, kInstallButton, L"立即安装")) return nullptr;
-  if (!WaitUntil([&] { return ControlEnabled(window, kInstallButton); })) return nullptr;
-  return window;
-}
-
-bool TypeInstallFolder(HWND window, const std::wstring& folder) {
-  ClickControl(window, kCustomLink);
-  if (!WaitForVisible(window, kPathEdit, true)) return false;
-  ::SendMessageW(Control(window, kPathEdit), WM_SETTEXT, 0,
-                 reinterpret_cast<LPARAM>(folder.c_str()));
-  return true;
-}
-
-InstallerRun::Outcome RunInstallerToEnd(const std::wstring& arguments, const std::wstring& program,
-                                        DWORD timeoutMs) {
-  InstallerRun run(arguments, program);
-  return run.PlayToEnd(timeoutMs);
-}
-
-HWND WaitForProcessWindowWith(DWORD processId, int controlId, DWORD timeoutMs, bool visible,
-                              HANDLE process) {
-  struct Search {
-    DWORD pid;
-    int id;
-    bool visible;
-    HWND found;
-  };
-  DWORD start = ::GetTickCount();
-  for (;;) {
-    Search search = {processId, controlId, visible, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM data) WINAPI -> BOOL {
-          auto* s = reinterpret_cast<Search*>(data);
-          DWORD pid = 0;
-          ::GetWindowThreadProcessId(window, &pid);
-          if (pid != s->pid || !::GetDlgItem(window, s->id)) return TRUE;
-          if (s->visible && !::IsWindowVisible(window)) return TRUE;
-          s->found = window;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
-    if (::GetTickCount() - start > timeoutMs) return nullptr;
-    if (!process) ::Sleep(100);
-    else if (::WaitForSingleObject(process, 100) == WAIT_OBJECT_0) return nullptr;
-  }
-}
-
 HWND Control(HWND dialog, int id) { return ::GetDlgItem(dialog, id); }
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-  const DWORD start = ::GetTickCount();
-  while (!condition()) {
-    if (::GetTickCount() - start >= timeoutMs) return false;
-    ::Sleep(20);
-  }
-  return true;
-}
 
 std::wstring ControlText(HWND dialog, int id) {
   // GetWindowTextW of another process's window reads only the caption the
@@ -203,6 +66,9 @@ std::wstring ControlText(HWND dialog, int id) {
 
 bool ControlVisible(HWND dialog, int id) { return ::IsWindowVisible(Control(dialog, id)) != FALSE; }
 bool ControlEnabled(HWND dialog, int id) { return ::IsWindowEnabled(Control(dialog, id)) != FALSE; }
+bool ControlChecked(HWND dialog, int id) {
+  return ::SendMessageW(Control(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 RECT ControlRect(HWND dialog, int id) {
   RECT rect = {};
@@ -226,22 +92,23 @@ void ClickControl(HWND dialog, int id) {
   ::PostMessageW(control, WM_LBUTTONUP, 0, point);
 }
 
-bool WaitForText(HWND dialog, int id, const std::wstring& text, DWORD timeoutMs) {
-  DWORD start = ::GetTickCount();
-  while (ControlText(dialog, id) != text) {
-    if (::GetTickCount() - start > timeoutMs || !::IsWindow(dialog)) return false;
-    ::Sleep(50);
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+  const DWORD start = ::GetTickCount();
+  while (!condition()) {
+    if (::GetTickCount() - start >= timeoutMs) return false;
+    ::Sleep(20);
   }
   return true;
 }
 
+bool WaitForText(HWND dialog, int id, const std::wstring& text, DWORD timeoutMs) {
+  return WaitUntil([&] { return !::IsWindow(dialog) || ControlText(dialog, id) == text; },
+                   timeoutMs) && ::IsWindow(dialog);
+}
+
 bool WaitForVisible(HWND dialog, int id, bool visible, DWORD timeoutMs) {
-  DWORD start = ::GetTickCount();
-  while (ControlVisible(dialog, id) != visible) {
-    if (::GetTickCount() - start > timeoutMs || !::IsWindow(dialog)) return false;
-    ::Sleep(50);
-  }
-  return true;
+  return WaitUntil([&] { return !::IsWindow(dialog) || ControlVisible(dialog, id) == visible; },
+                   timeoutMs) && ::IsWindow(dialog);
 }
 
 int CountScreenPixels(HWND dialog, int id, COLORREF colour) {
@@ -254,11 +121,7 @@ int CountScreenPixels(HWND dialog, int id, COLORREF colour) {
   HDC screen = ::GetDC(nullptr);
   HDC memory = ::CreateCompatibleDC(screen);
   BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader = {sizeof(info.bmiHeader), width, -height, 1, 32};
   void* bits = nullptr;
   HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ previous = ::SelectObject(memory, bitmap);
@@ -267,9 +130,7 @@ int CountScreenPixels(HWND dialog, int id, COLORREF colour) {
   int count = 0;
   const auto* pixels = static_cast<const DWORD*>(bits);
   DWORD wanted = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
-  for (int i = 0; i < width * height; ++i) {
-    if ((pixels[i] & 0xFFFFFF) == wanted) ++count;
-  }
+  for (int i = 0; i < width * height; ++i) count += (pixels[i] & 0xFFFFFF) == wanted;
   ::SelectObject(memory, previous);
   ::DeleteObject(bitmap);
   ::DeleteDC(memory);
@@ -278,62 +139,54 @@ int CountScreenPixels(HWND dialog, int id, COLORREF colour) {
 }
 
 HWND WaitForOwnedMessageBox(HWND owner, DWORD timeoutMs) {
-  struct Search {
-    HWND owner;
-    HWND found;
-  };
-  DWORD start = ::GetTickCount();
-  for (;;) {
-    Search search = {owner, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM data) WINAPI -> BOOL {
-          auto* s = reinterpret_cast<Search*>(data);
-          wchar_t cls[64] = {};
-          ::GetClassNameW(window, cls, 64);
-          if (lstrcmpW(cls, L"#32770") == 0 && ::GetWindow(window, GW_OWNER) == s->owner &&
-              ::IsWindowVisible(window)) {
-            s->found = window;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
-    if (::GetTickCount() - start > timeoutMs) return nullptr;
-    ::Sleep(100);
-  }
+  HWND found = nullptr;
+  WaitUntil([&] {
+    for (HWND window : TopLevelWindows(0, true)) {
+      if (IsMessageBox(window) && ::GetWindow(window, GW_OWNER) == owner) found = window;
+    }
+    return found != nullptr;
+  }, timeoutMs);
+  return found;
 }
 
 std::wstring MessageBoxText(HWND box) { return ControlText(box, 0xFFFF); }
 
-namespace {
-constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
+void AnswerMessageBox(HWND box, int button) {
+  ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(box, button)));
 }
 
-ScopedLogPixels::ScopedLogPixels(DWORD dpi) {
-  HKEY key = nullptr;
-  if (::RegCreateKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  DWORD size = sizeof(old_), type = 0;
-  had_ = ::RegQueryValueExW(key, L"LogPixels", nullptr, &type, reinterpret_cast<BYTE*>(&old_),
-                            &size) == ERROR_SUCCESS && type == REG_DWORD;
-  ::RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
-                   sizeof(dpi));
-  ::RegCloseKey(key);
+HWND AcceptAgreementAndWaitUntilReady(const InstallerRun& run) {
+  HWND agreement = run.WaitForWindowWith(IDC_LICENCE_LINK);
+  if (!agreement) return nullptr;
+  ClickControl(agreement, IDOK);
+  HWND window = run.WaitForWindowWith(IDC_INSTALL_BUTTON);
+  if (!window || !WaitForText(window, IDC_INSTALL_BUTTON, L"立即安装")) return nullptr;
+  return WaitUntil([&] { return ControlEnabled(window, IDC_INSTALL_BUTTON); }) ? window : nullptr;
 }
 
-ScopedLogPixels::~ScopedLogPixels() {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-    return;
+bool TypeInstallFolder(HWND window, const std::wstring& folder) {
+  ClickControl(window, IDC_CUSTOM_LINK);
+  if (!WaitForVisible(window, IDC_PATH_EDIT, true)) return false;
+  ::SendMessageW(Control(window, IDC_PATH_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+  return true;
+}
+
+std::wstring DamagedPackagePageFaults(HWND main) {
+  std::wstring faults;
+  auto expect = [&](bool ok, const wchar_t* what) {
+    if (!ok) faults += std::wstring(what) + L"; ";
+  };
+  expect(ControlText(main, IDC_INSTALL_BUTTON) == L"退出安装" && ControlVisible(main, IDC_INSTALL_BUTTON) &&
+         ControlEnabled(main, IDC_INSTALL_BUTTON), L"exit button");
+  expect(ControlText(main, IDC_STATUS_LINE) == L"安装包不完整或被破坏,请从KelvoAI云盘主页重新下载" &&
+         CountScreenPixels(main, IDC_STATUS_LINE, RGB(255, 77, 92)) > 0, L"red status line");
+  expect(ControlEnabled(main, IDC_CLOSE_BUTTON), L"close enabled");
+  HWND bar = ::FindWindowExW(main, nullptr, CKelvoProgressCtrl::kClassName, nullptr);
+  for (HWND other : {Control(main, IDC_CUSTOM_LINK), Control(main, IDC_EXPAND_ARROW), Control(main, IDC_COLLAPSE_ARROW),
+                     Control(main, IDC_PATH_EDIT), Control(main, IDC_PROGRESS_TEXT), bar}) {
+    expect(!other || !::IsWindowVisible(other), L"a control of another page shows");
   }
-  if (had_) {
-    ::RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_),
-                     sizeof(old_));
-  } else {
-    ::RegDeleteValueW(key, L"LogPixels");
-  }
-  ::RegCloseKey(key);
+  expect(ClientSize(main).cy == Scaled(380), L"height");
+  return faults;
 }

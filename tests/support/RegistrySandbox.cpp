@@ -1,80 +1,91 @@
 #include "support/RegistrySandbox.h"
 
+#include <objbase.h>
 #include <shlwapi.h>
-
-#include "support/TestFiles.h"
 
 namespace {
 
-HKEY CreateKey(const std::wstring& path) {
+HKEY CreateUserKey(const std::wstring& path) {
   HKEY key = nullptr;
   ::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                     nullptr);
   return key;
 }
 
+std::wstring AsText(DWORD type, const BYTE* data, DWORD size) {
+  if (type == REG_DWORD) return std::to_wstring(*reinterpret_cast<const DWORD*>(data));
+  std::wstring text(reinterpret_cast<const wchar_t*>(data), size / sizeof(wchar_t));
+  while (!text.empty() && text.back() == L'\0') text.pop_back();
+  return text;
+}
+
 }  // namespace
 
 RegistrySandbox::RegistrySandbox() {
-  base_ = L"Software\\KelvoTests\\" + NewGuidText();
-  machine_ = CreateKey(base_ + L"\\HKLM");
-  user_ = CreateKey(base_ + L"\\HKCU");
-  classes_ = CreateKey(base_ + L"\\HKCR");
-  // The machine's cryptography settings come along: CryptoAPI finds its
-  // providers there, and the signature check must work inside the sandbox.
-  HKEY crypto = CreateKey(base_ + L"\\HKLM\\SOFTWARE\\Microsoft\\Cryptography");
+  GUID guid = {};
+  ::CoCreateGuid(&guid);
+  wchar_t name[64] = {};
+  ::StringFromGUID2(guid, name, 64);
+  base_ = std::wstring(L"Software\\KelvoTests\\") + name;
+  const HKEY roots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT};
+  for (int i = 0; i < 3; ++i) keys_[i] = CreateUserKey(base_ + L"\\" + std::to_wstring(i));
+  // CryptoAPI finds its providers in the machine's settings: the signature
+  // check must work inside the sandbox.
+  HKEY crypto = CreateUserKey(base_ + L"\\0\\SOFTWARE\\Microsoft\\Cryptography");
   ::SHCopyKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography", crypto, 0);
   if (crypto) ::RegCloseKey(crypto);
-  ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_);
-  ::RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_);
-  ::RegOverridePredefKey(HKEY_CURRENT_USER, user_);
+  for (int i = 0; i < 3; ++i) ::RegOverridePredefKey(roots[i], keys_[i]);
 }
 
 RegistrySandbox::~RegistrySandbox() {
-  ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-  ::RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
-  ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-  for (HKEY key : {machine_, user_, classes_}) {
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE}) {
+    ::RegOverridePredefKey(root, nullptr);
+  }
+  for (HKEY key : keys_) {
     if (key) ::RegCloseKey(key);
   }
   ::SHDeleteKeyW(HKEY_CURRENT_USER, base_.c_str());
 }
 
-bool ReadRegString(HKEY root, const wchar_t* key, const wchar_t* value, std::wstring* out,
-                   DWORD* type) {
-  wchar_t data[2048] = {};
-  DWORD size = sizeof(data) - sizeof(wchar_t);
-  DWORD kind = 0;
-  if (::SHGetValueW(root, key, value, &kind, data, &size) != ERROR_SUCCESS) return false;
-  if (type) *type = kind;
-  out->assign(data, size / sizeof(wchar_t));
-  while (!out->empty() && out->back() == L'\0') out->pop_back();
-  return true;
-}
-
-bool ReadRegStringA(HKEY root, const char* key, const char* value, std::string* out) {
-  char data[2048] = {};
-  DWORD size = sizeof(data) - 1;
-  DWORD kind = 0;
-  if (::SHGetValueA(root, key, value, &kind, data, &size) != ERROR_SUCCESS) return false;
-  out->assign(data, size);
-  while (!out->empty() && out->back() == '\0') out->pop_back();
-  return true;
-}
-
-bool WriteRegString(HKEY root, const wchar_t* key, const wchar_t* value, const std::wstring& data) {
-  return ::SHSetValueW(root, key, value, REG_SZ, data.c_str(),
-                       static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-}
-
-bool WriteRegStringA(HKEY root, const char* key, const char* value, const std::string& data) {
-  return ::SHSetValueA(root, key, value, REG_SZ, data.c_str(), static_cast<DWORD>(data.size())) ==
-         ERROR_SUCCESS;
-}
-
-bool RegKeyExists(HKEY root, const wchar_t* key) {
+std::map<std::wstring, std::wstring> RegValues(HKEY root, const std::wstring& key, REGSAM view) {
+  std::map<std::wstring, std::wstring> values;
   HKEY opened = nullptr;
-  if (::RegOpenKeyExW(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+  if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) {
+    return values;
+  }
+  for (DWORD i = 0;; ++i) {
+    wchar_t name[256];
+    DWORD nameLength = 256, type = 0;
+    BYTE data[4096] = {};
+    DWORD size = sizeof(data) - 2;
+    if (::RegEnumValueW(opened, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) {
+      break;
+    }
+    values[name] = AsText(type, data, size);
+  }
+  ::RegCloseKey(opened);
+  return values;
+}
+
+std::wstring RegText(HKEY root, const std::wstring& key, const wchar_t* value, REGSAM view) {
+  HKEY opened = nullptr;
+  if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return L"";
+  BYTE data[4096] = {};
+  DWORD size = sizeof(data) - 2, type = 0;
+  LONG status = ::RegQueryValueExW(opened, value, nullptr, &type, data, &size);
+  ::RegCloseKey(opened);
+  return status == ERROR_SUCCESS ? AsText(type, data, size) : L"";
+}
+
+bool RegKeyExists(HKEY root, const std::wstring& key, REGSAM view) {
+  HKEY opened = nullptr;
+  if (::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return false;
   ::RegCloseKey(opened);
   return true;
+}
+
+bool WriteRegString(HKEY root, const std::wstring& key, const wchar_t* value,
+                    const std::wstring& data) {
+  return ::SHSetValueW(root, key.c_str(), value, REG_SZ, data.c_str(),
+                       static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }

@@ -3,94 +3,95 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "support/InstalledMachine.h"
+#include "support/TestFiles.h"
+
 namespace {
 
-// COM for the length of one call; a thread that already has it keeps it.
-class ScopedCom {
- public:
-  ScopedCom() : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ~ScopedCom() {
-    if (initialised_) ::CoUninitialize();
-  }
-
- private:
-  bool initialised_;
+struct Link {
+  bool read = false;
+  std::wstring target, arguments, folder, icon, note;
 };
 
-IShellLinkW* NewShellLink() {
-  IShellLinkW* link = nullptr;
-  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&link)))) {
-    return nullptr;
+// A shell link object for the length of one call, with COM for it.
+class LinkObject {
+ public:
+  LinkObject() : com_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+    ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                       reinterpret_cast<void**>(&link_));
+    if (link_) link_->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file_));
   }
-  return link;
+  ~LinkObject() {
+    if (file_) file_->Release();
+    if (link_) link_->Release();
+    if (com_) ::CoUninitialize();
+  }
+  IShellLinkW* link() const { return file_ ? link_ : nullptr; }
+  IPersistFile* file() const { return file_; }
+
+ private:
+  bool com_;
+  IShellLinkW* link_ = nullptr;
+  IPersistFile* file_ = nullptr;
+};
+
+Link ReadLink(const std::wstring& path) {
+  Link contents;
+  LinkObject shell;
+  if (!shell.link() || !FileExists(path) || FAILED(shell.file()->Load(path.c_str(), STGM_READ))) {
+    return contents;
+  }
+  contents.read = true;
+  wchar_t text[INFOTIPSIZE] = {};
+  int index = 0;
+  if (shell.link()->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH) == S_OK) contents.target = text;
+  if (SUCCEEDED(shell.link()->GetArguments(text, INFOTIPSIZE))) contents.arguments = text;
+  if (SUCCEEDED(shell.link()->GetWorkingDirectory(text, MAX_PATH))) contents.folder = text;
+  if (SUCCEEDED(shell.link()->GetIconLocation(text, MAX_PATH, &index))) contents.icon = text;
+  if (SUCCEEDED(shell.link()->GetDescription(text, INFOTIPSIZE))) contents.note = text;
+  return contents;
 }
 
 }  // namespace
 
-ShortcutContents ReadShortcut(const std::wstring& linkPath) {
-  ScopedCom com;
-  ShortcutContents contents;
-  IShellLinkW* link = NewShellLink();
-  if (!link) return contents;
-  IPersistFile* file = nullptr;
-  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-    if (::GetFileAttributesW(linkPath.c_str()) != INVALID_FILE_ATTRIBUTES &&
-        SUCCEEDED(file->Load(linkPath.c_str(), STGM_READ))) {
-      wchar_t text[INFOTIPSIZE] = {};
-      contents.read = true;
-      if (link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH) == S_OK) contents.target = text;
-      text[0] = L'\0';
-      if (SUCCEEDED(link->GetArguments(text, INFOTIPSIZE))) contents.arguments = text;
-      text[0] = L'\0';
-      if (SUCCEEDED(link->GetWorkingDirectory(text, MAX_PATH))) contents.workingFolder = text;
-      text[0] = L'\0';
-      if (SUCCEEDED(link->GetIconLocation(text, MAX_PATH, &contents.iconIndex))) {
-        contents.iconPath = text;
-      }
-      text[0] = L'\0';
-      if (SUCCEEDED(link->GetDescription(text, INFOTIPSIZE))) contents.description = text;
-    }
-    file->Release();
-  }
-  link->Release();
-  return contents;
+std::wstring StartMenuGroup(const std::wstring& name) {
+  return ShellFolder(CSIDL_PROGRAMS) + L"\\Kelvo安全中心\\" + name;
 }
 
-bool WriteShortcut(const std::wstring& linkPath, const std::wstring& target,
-                   const std::wstring& description) {
-  ScopedCom com;
-  IShellLinkW* link = NewShellLink();
-  if (!link) return false;
-  std::wstring folder = target.substr(0, target.find_last_of(L'\\'));
-  link->SetPath(target.c_str());
-  link->SetWorkingDirectory(folder.c_str());
-  if (!description.empty()) link->SetDescription(description.c_str());
-  bool saved = false;
-  IPersistFile* file = nullptr;
-  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-    saved = SUCCEEDED(file->Save(linkPath.c_str(), TRUE));
-    file->Release();
-  }
-  link->Release();
-  return saved;
+std::wstring DesktopShortcut(const std::wstring& name) {
+  return ShellFolder(CSIDL_DESKTOPDIRECTORY) + L"\\" + name + L".lnk";
+}
+
+std::wstring QuickLaunchShortcut(const std::wstring& name) {
+  return ShellFolder(CSIDL_APPDATA) + L"\\Microsoft\\Internet Explorer\\Quick Launch\\" + name + L".lnk";
+}
+
+std::wstring ShortcutNote(const std::wstring& linkPath) {
+  Link link = ReadLink(linkPath);
+  return link.read ? link.note : L"<none>";
+}
+
+bool WriteShortcut(const std::wstring& linkPath, const std::wstring& target, const std::wstring& note) {
+  LinkObject shell;
+  if (!shell.link()) return false;
+  shell.link()->SetPath(target.c_str());
+  shell.link()->SetWorkingDirectory(target.substr(0, target.find_last_of(L'\\')).c_str());
+  if (!note.empty()) shell.link()->SetDescription(note.c_str());
+  return SUCCEEDED(shell.file()->Save(linkPath.c_str(), TRUE));
 }
 
 ::testing::AssertionResult IsInstallerShortcutTo(const std::wstring& linkPath,
                                                  const std::wstring& target) {
-  ShortcutContents link = ReadShortcut(linkPath);
-  if (!link.read) return ::testing::AssertionFailure() << "no shortcut at " << linkPath;
+  Link link = ReadLink(linkPath);
+  if (!link.read) return ::testing::AssertionFailure() << "no shortcut at " << ToUtf8(linkPath);
   const std::wstring folder = target.substr(0, target.find_last_of(L'\\'));
-  if (lstrcmpiW(link.target.c_str(), target.c_str()) != 0) {
-    return ::testing::AssertionFailure() << linkPath << " points at " << link.target;
-  }
-  if (lstrcmpiW(link.workingFolder.c_str(), folder.c_str()) != 0) {
-    return ::testing::AssertionFailure() << linkPath << " starts in " << link.workingFolder;
-  }
-  if (!link.arguments.empty() || !link.iconPath.empty() || !link.description.empty()) {
+  if (lstrcmpiW(link.target.c_str(), target.c_str()) != 0 ||
+      lstrcmpiW(link.folder.c_str(), folder.c_str()) != 0 || !link.arguments.empty() ||
+      !link.icon.empty() || !link.note.empty()) {
     return ::testing::AssertionFailure()
-           << linkPath << " carries more: arguments \"" << link.arguments << "\", icon \""
-           << link.iconPath << "\", description \"" << link.description << "\"";
+           << ToUtf8(linkPath) << ": target " << ToUtf8(link.target) << ", in " << ToUtf8(link.folder)
+           << ", arguments \"" << ToUtf8(link.arguments) << "\", icon \"" << ToUtf8(link.icon)
+           << "\", note \"" << ToUtf8(link.note) << "\"";
   }
   return ::testing::AssertionSuccess();
 }

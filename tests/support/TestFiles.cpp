@@ -3,29 +3,54 @@
 #include <objbase.h>
 #include <shlwapi.h>
 
-#include <vector>
+#include <algorithm>
 
-std::wstring NewGuidText() {
+namespace {
+
+std::wstring NewFolderName() {
   GUID guid = {};
   ::CoCreateGuid(&guid);
   wchar_t text[64] = {};
   ::StringFromGUID2(guid, text, 64);
-  return text;
+  return L"kt" + std::wstring(text).substr(1, 8);
 }
 
-ScopedTempDir::ScopedTempDir() {
-  wchar_t temp[MAX_PATH] = {};
-  ::GetTempPathW(MAX_PATH, temp);
-  path_ = std::wstring(temp) + L"kt" + NewGuidText().substr(1, 8);
-  ::CreateDirectoryW(path_.c_str(), nullptr);
+void ReadTreeInto(const std::wstring& root, const std::wstring& relative, std::vector<TreeEntry>* out) {
+  for (const std::wstring& name : ListFolder(relative.empty() ? root : root + L"\\" + relative)) {
+    std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+    TreeEntry entry;
+    entry.isFolder = IsFolder(root + L"\\" + path);
+    entry.path = entry.isFolder ? path + L"\\" : path;
+    if (!entry.isFolder) ReadFileBytes(root + L"\\" + path, &entry.content);
+    out->push_back(entry);
+    if (entry.isFolder) ReadTreeInto(root, path, out);
+  }
 }
+
+}  // namespace
 
 ScopedTempDir::ScopedTempDir(const std::wstring& parent) {
-  path_ = parent + L"\\kt" + NewGuidText().substr(1, 8);
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  path_ = (parent.empty() ? std::wstring(temp) : parent + L"\\") + NewFolderName();
   ::CreateDirectoryW(path_.c_str(), nullptr);
 }
 
 ScopedTempDir::~ScopedTempDir() { RemoveTreeForcibly(path_); }
+
+std::string ToUtf8(const std::wstring& text) {
+  std::string bytes(text.size() * 3, '\0');
+  bytes.resize(::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0],
+                                     static_cast<int>(bytes.size()), nullptr, nullptr));
+  return bytes;
+}
+
+std::wstring FromUtf8(const std::string& bytes) {
+  std::wstring text(bytes.size(), L'\0');
+  text.resize(::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0],
+                                    static_cast<int>(text.size())));
+  return text;
+}
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -39,7 +64,7 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 bool ReadFileBytes(const std::wstring& path, std::string* bytes) {
-  // Shares everything: readers here look at files other processes still write.
+  // Shares everything: other processes may still write what is read here.
   HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -47,30 +72,14 @@ bool ReadFileBytes(const std::wstring& path, std::string* bytes) {
   bytes->clear();
   char buffer[65536];
   DWORD got = 0;
-  while (::ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-    bytes->append(buffer, got);
-  }
+  while (::ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes->append(buffer, got);
   ::CloseHandle(file);
   return true;
 }
 
-std::string ToUtf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size,
-                        nullptr, nullptr);
-  return bytes;
-}
-
-std::wstring FromUtf8(const std::string& bytes) {
-  if (bytes.empty()) return std::wstring();
-  int units = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                    nullptr, 0);
-  std::wstring text(static_cast<size_t>(units), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], units);
-  return text;
+std::string FileText(const std::wstring& path) {
+  std::string bytes;
+  return ReadFileBytes(path, &bytes) ? bytes : "<missing>";
 }
 
 bool FileExists(const std::wstring& path) {
@@ -83,30 +92,43 @@ bool IsFolder(const std::wstring& path) {
 }
 
 void RemoveTreeForcibly(const std::wstring& path) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring child = path + L"\\" + name;
-      ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTreeForcibly(child);
-      } else {
-        ::DeleteFileW(child.c_str());
-      }
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
+  std::vector<TreeEntry> entries = ReadTree(path);
+  // Deepest first: sorted paths put a folder before what it holds.
+  for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+    std::wstring child = path + L"\\" + entry->path;
+    ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (entry->isFolder) ::RemoveDirectoryW(child.c_str());
+    else ::DeleteFileW(child.c_str());
   }
   ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   ::RemoveDirectoryW(path.c_str());
 }
 
-bool CopyOwnProgram(const std::wstring& path) {
-  wchar_t self[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return ::CopyFileW(self, path.c_str(), FALSE) != FALSE;
+bool CopyUnsignedProgram(const std::wstring& path) {
+  const std::wstring probe = std::wstring(KELVO_TRUST_DATA_WIN) + L"\\planted\\delay_load_probe.exe";
+  return ::CopyFileW(probe.c_str(), path.c_str(), FALSE) != FALSE;
+}
+
+std::vector<TreeEntry> ReadTree(const std::wstring& root) {
+  std::vector<TreeEntry> entries;
+  ReadTreeInto(root, L"", &entries);
+  std::sort(entries.begin(), entries.end(),
+            [](const TreeEntry& a, const TreeEntry& b) { return a.path < b.path; });
+  return entries;
+}
+
+std::vector<std::wstring> ListFolder(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 HeldImage::HeldImage(const std::wstring& path) {
@@ -124,63 +146,32 @@ HeldImage::~HeldImage() {
   if (mapping_) ::CloseHandle(mapping_);
 }
 
-std::wstring PendingRenameOperationsText() {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
-                      0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
-    return std::wstring();
-  }
-  DWORD size = 0;
-  DWORD type = 0;
-  std::wstring text;
-  if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, nullptr, &size) ==
-          ERROR_SUCCESS &&
-      size > 0) {
-    std::vector<wchar_t> data(size / sizeof(wchar_t) + 1);
-    if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type,
-                           reinterpret_cast<BYTE*>(data.data()), &size) == ERROR_SUCCESS) {
-      text.assign(data.data(), size / sizeof(wchar_t));
-    }
-  }
-  ::RegCloseKey(key);
-  return text;
+PinnedFile::PinnedFile(const std::wstring& path)
+    : handle_(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                            nullptr)) {}
+
+PinnedFile::~PinnedFile() {
+  if (ok()) ::CloseHandle(handle_);
 }
-
-namespace {
-
-std::wstring WithoutNtPrefix(std::wstring path) {
-  // A rename that may replace its target is marked with a leading "!".
-  if (!path.empty() && path[0] == L'!') path = path.substr(1);
-  if (path.rfind(L"\\??\\", 0) == 0) path = path.substr(4);
-  return path;
-}
-
-}  // namespace
 
 bool IsScheduledForRenameAtRestart(const std::wstring& source, const std::wstring& target) {
-  // The value is a list of NUL-terminated pairs: "\??\source", then the target
-  // ("" for a deletion).
-  std::wstring text = PendingRenameOperationsText();
-  size_t position = 0;
-  while (position < text.size()) {
-    size_t end = text.find(L'\0', position);
-    if (end == std::wstring::npos) end = text.size();
-    std::wstring from = WithoutNtPrefix(text.substr(position, end - position));
-    position = end + 1;
-    size_t targetEnd = text.find(L'\0', position);
-    if (targetEnd == std::wstring::npos) targetEnd = text.size();
-    std::wstring to = WithoutNtPrefix(text.substr(position, targetEnd - position));
-    position = targetEnd + 1;
-    if (lstrcmpiW(from.c_str(), source.c_str()) == 0 &&
-        lstrcmpiW(to.c_str(), target.c_str()) == 0) {
-      return true;
-    }
+  // Pairs of NUL-terminated names: \??\source, then !\??\target or "" for a deletion.
+  wchar_t data[32768] = {};
+  DWORD size = sizeof(data) - sizeof(wchar_t);
+  if (::SHGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                    L"PendingFileRenameOperations", nullptr, data, &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  std::vector<std::wstring> names;
+  for (const wchar_t* p = data; p < data + size / sizeof(wchar_t); p += wcslen(p) + 1) {
+    std::wstring name = p;
+    if (!name.empty() && name[0] == L'!') name.erase(0, 1);
+    names.push_back(name.rfind(L"\\??\\", 0) == 0 ? name.substr(4) : name);
+  }
+  for (size_t i = 0; i + 1 < names.size(); i += 2) {
+    if (!lstrcmpiW(names[i].c_str(), source.c_str()) && !lstrcmpiW(names[i + 1].c_str(), target.c_str())) return true;
   }
   return false;
-}
-
-bool IsScheduledForDeletionAtRestart(const std::wstring& path) {
-  return IsScheduledForRenameAtRestart(path, L"");
 }
 
 PendingRenamesLock::PendingRenamesLock()
@@ -189,8 +180,7 @@ PendingRenamesLock::PendingRenamesLock()
 }
 
 PendingRenamesLock::~PendingRenamesLock() {
-  if (mutex_) {
-    ::ReleaseMutex(mutex_);
-    ::CloseHandle(mutex_);
-  }
+  if (!mutex_) return;
+  ::ReleaseMutex(mutex_);
+  ::CloseHandle(mutex_);
 }

@@ -2,16 +2,13 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
-std::wstring NewGuidText();
-
-// A fresh folder under the user's temporary folder, removed with everything
-// in it (read-only attributes cleared first) when the object goes.
+// A fresh folder under the user's temporary folder (or under parent),
+// removed with everything in it when the object goes.
 class ScopedTempDir {
  public:
-  ScopedTempDir();
-  // The same under another folder, e.g. one on a different drive.
-  explicit ScopedTempDir(const std::wstring& parent);
+  explicit ScopedTempDir(const std::wstring& parent = std::wstring());
   ~ScopedTempDir();
   ScopedTempDir(const ScopedTempDir&) = delete;
   ScopedTempDir& operator=(const ScopedTempDir&) = delete;
@@ -22,22 +19,34 @@ class ScopedTempDir {
   std::wstring path_;
 };
 
-// UTF-8 both ways: for files our programs write that way, and for wide texts
-// in test messages.
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& bytes);
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool ReadFileBytes(const std::wstring& path, std::string* bytes);
+// The content, or "<missing>".
+std::string FileText(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 bool IsFolder(const std::wstring& path);
 void RemoveTreeForcibly(const std::wstring& path);
+// Writes a copy of a valid executable image the build does not sign.
+bool CopyUnsignedProgram(const std::wstring& path);
 
-// Writes a copy of this test program (a valid executable image) to path.
-bool CopyOwnProgram(const std::wstring& path);
+// Every file and folder below root ("dir\" for folders), sorted, with the
+// files' contents.
+struct TreeEntry {
+  std::wstring path;
+  bool isFolder = false;
+  std::string content;
+  bool operator==(const TreeEntry& other) const {
+    return path == other.path && isFolder == other.isFolder && content == other.content;
+  }
+};
+std::vector<TreeEntry> ReadTree(const std::wstring& root);
+std::vector<std::wstring> ListFolder(const std::wstring& folder);
 
-// Maps a program file as an executable image, the way a running program holds
-// its own file: it can be renamed but not deleted. The file must be a program.
+// Maps a program file as an executable image, as a running program holds its
+// own file: it can be renamed but not deleted.
 class HeldImage {
  public:
   explicit HeldImage(const std::wstring& path);
@@ -49,24 +58,26 @@ class HeldImage {
   void* view_ = nullptr;
 };
 
-// The pending rename operations (read from the real machine hive: do not
-// combine with a RegistrySandbox) scheduled for the next restart, as pairs of
-// source and target (target empty for a deletion), "\??\" prefixes removed.
-std::wstring PendingRenameOperationsText();
-bool IsScheduledForDeletionAtRestart(const std::wstring& path);
-bool IsScheduledForRenameAtRestart(const std::wstring& source, const std::wstring& target);
+// Opens a file without sharing delete: it can be neither renamed nor deleted.
+class PinnedFile {
+ public:
+  explicit PinnedFile(const std::wstring& path);
+  ~PinnedFile();
+  bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
 
-// Hold this around code that schedules renames for the next restart. The
-// system reads, extends and writes back PendingFileRenameOperations without a
-// lock, so tests running at once in other processes could lose each other's
-// entries; this named mutex makes them take turns.
+ private:
+  HANDLE handle_;
+};
+
+// The renames scheduled for the next restart (target "" for a deletion).
+// The system extends that list without a lock: tests that schedule hold a
+// PendingRenamesLock so that processes running at once lose no entry.
+bool IsScheduledForRenameAtRestart(const std::wstring& source, const std::wstring& target);
 class PendingRenamesLock {
  public:
   PendingRenamesLock();
   ~PendingRenamesLock();
-  PendingRenamesLock(const PendingRenamesLock&) = delete;
-  PendingRenamesLock& operator=(const PendingRenamesLock&) = delete;
 
  private:
-  HANDLE mutex_ = nullptr;
+  HANDLE mutex_;
 };

@@ -90,12 +90,9 @@ def self_check():
 
 def main():
     self_check()
-    texts = [a.encode("latin-1") for a in sys.argv[1:]] or [
-        b"", b"Mid2Failed", b"a" * 300, b"a" * 259, b"a" * 258]
+    texts = [a.encode("latin-1") for a in sys.argv[1:]] or [b"", b"Mid2Failed", b"a" * 300, b"a" * 259, b"a" * 258]
     for text in texts:
-        shown = text.decode("latin-1") if len(text) < 40 else "'%s' x %d" % (chr(text[0]), len(text))
-        print("%-16s %s  (plain MD5 %s)" % (shown or '""', machine_id_hash(text),
-                                             hashlib.md5(text).hexdigest()))
+        print("%d bytes: %s" % (len(text), machine_id_hash(text)))
 
 
 if __name__ == "__main__":

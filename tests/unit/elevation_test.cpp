@@ -1,162 +1,59 @@
-// Elevation at start-up: the relaunch through the prompt with "/restart",
-// the per-user mode after a refusal, and the relaunched copy. The prompt's
-// answer and a standard user's token come through the system seam.
+// Elevation at start-up, for each kind of user and answer to the prompt:
+// the relaunch with "/restart", the per-user mode, the relaunched copy.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "app/Elevation.h"
-#include "util/TokenRights.h"
 #include "util/ElevationFlags.h"
-#include "util/SystemSeam.h"
+#include "support/SeamFakes.h"
+#include "support/TestFiles.h"
 
 namespace {
 
-struct Recorded {
-  int prompts = 0;
-  std::wstring verb, file, parameters;
-  int show = -1;
-  DWORD answerError = 0;  // 0: the prompt is accepted
-} recorded;
-
-BOOL WINAPI Prompt(SHELLEXECUTEINFOW* info) {
-  ++recorded.prompts;
-  recorded.verb = info->lpVerb ? info->lpVerb : L"";
-  recorded.file = info->lpFile ? info->lpFile : L"";
-  recorded.parameters = info->lpParameters ? info->lpParameters : L"";
-  recorded.show = info->nShow;
-  if (recorded.answerError) {
-    ::SetLastError(recorded.answerError);
-    return FALSE;
-  }
-  return TRUE;
-}
-
-BOOL WINAPI NotAMember(HANDLE, PSID, PBOOL isMember) {
-  *isMember = FALSE;
-  return TRUE;
-}
-
-BOOL WINAPI AMember(HANDLE, PSID, PBOOL isMember) {
-  *isMember = TRUE;
-  return TRUE;
-}
-
-BOOL WINAPI NotElevated(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID info, DWORD, PDWORD returned) {
-  *static_cast<DWORD*>(info) = 0;
-  *returned = sizeof(DWORD);
-  return TRUE;
-}
-
-BOOL WINAPI Elevated(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID info, DWORD, PDWORD returned) {
-  *static_cast<DWORD*>(info) = 1;
-  *returned = sizeof(DWORD);
-  return TRUE;
-}
-
-class ElevationTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    recorded = Recorded();
-    Restarted = FALSE;
-    GreenMode = FALSE;
-    Seam().ShellExecuteExW = Prompt;
-  }
-  void TearDown() override {
-    ResetSystemSeam();
-    Restarted = FALSE;
-    GreenMode = FALSE;
-  }
-  void StandardUser() {
-    Seam().CheckTokenMembership = NotAMember;
-    Seam().GetTokenInformation = NotElevated;
-  }
+struct Row {
+  const char* what;
+  bool administrator, elevated;
+  const wchar_t* arguments;
+  DWORD promptError;  // 0: the prompt is accepted
+  int result;
+  const wchar_t* relaunchParameters;  // nullptr: no prompt
+  bool restarted, greenMode;
 };
 
-std::wstring OwnPath() {
-  wchar_t self[260] = {};
-  ::GetModuleFileNameW(nullptr, self, 260);
-  return self;
-}
-
-TEST_F(ElevationTest, StandardUserRelaunchesElevatedWithRestartAppended) {
-  StandardUser();
-  EXPECT_EQ(Elevate(L"/S /pid=7", SW_SHOWNORMAL), 1);
-  EXPECT_EQ(recorded.prompts, 1);
-  EXPECT_EQ(recorded.verb, L"runas");
-  EXPECT_EQ(recorded.file, OwnPath());
-  EXPECT_EQ(recorded.parameters, L"/S /pid=7 /restart");
-  EXPECT_EQ(recorded.show, SW_SHOWNORMAL);
-  EXPECT_FALSE(GreenMode);
-  EXPECT_FALSE(Restarted);
-}
-
-TEST_F(ElevationTest, EmptyArgumentsStillCarryTheRestartSwitch) {
-  StandardUser();
-  EXPECT_EQ(Elevate(L"", SW_HIDE), 1);
-  EXPECT_EQ(recorded.parameters, L" /restart");
-  EXPECT_EQ(recorded.show, SW_HIDE);
-}
-
-TEST_F(ElevationTest, DeclinedPromptGoesOnInGreenMode) {
-  StandardUser();
-  recorded.answerError = ERROR_CANCELLED;
-  EXPECT_EQ(Elevate(L"/S", SW_SHOWNORMAL), 0);
-  EXPECT_EQ(recorded.prompts, 1);
-  EXPECT_TRUE(GreenMode);
-  EXPECT_FALSE(Restarted);
-}
-
-TEST_F(ElevationTest, RelaunchFailingOtherwiseGoesOnWithoutGreenMode) {
-  StandardUser();
-  recorded.answerError = ERROR_FILE_NOT_FOUND;
-  EXPECT_EQ(Elevate(L"/S", SW_SHOWNORMAL), 0);
-  EXPECT_EQ(recorded.prompts, 1);
-  EXPECT_FALSE(GreenMode);
-  EXPECT_FALSE(Restarted);
-}
-
-TEST_F(ElevationTest, RestartGivenToAStandardUserSetsBothFlagsWithoutPrompt) {
-  StandardUser();
-  EXPECT_EQ(Elevate(L"/S /restart", SW_SHOWNORMAL), 0);
-  EXPECT_EQ(recorded.prompts, 0);
-  EXPECT_TRUE(Restarted);
-  EXPECT_TRUE(GreenMode);
-}
-
-TEST_F(ElevationTest, RestartSwitchIsMatchedCaseSensitively) {
-  StandardUser();
-  EXPECT_EQ(Elevate(L"/RESTART", SW_SHOWNORMAL), 1);
-  EXPECT_EQ(recorded.prompts, 1);
-  EXPECT_FALSE(Restarted);
-}
-
-TEST_F(ElevationTest, RestartGivenToAnAdministratorIsIgnored) {
-  Seam().CheckTokenMembership = AMember;
-  Seam().GetTokenInformation = NotElevated;
-  EXPECT_EQ(Elevate(L"/S /restart", SW_SHOWNORMAL), 0);
-  EXPECT_EQ(recorded.prompts, 0);
-  EXPECT_FALSE(Restarted);
-  EXPECT_FALSE(GreenMode);
-}
-
-TEST_F(ElevationTest, ElevatedTokenOutsideTheAdministratorsGroupNeedsNoPrompt) {
-  Seam().CheckTokenMembership = NotAMember;
-  Seam().GetTokenInformation = Elevated;
-  EXPECT_EQ(Elevate(L"/restart", SW_SHOWNORMAL), 0);
-  EXPECT_EQ(recorded.prompts, 0);
-  EXPECT_FALSE(Restarted);
-  EXPECT_FALSE(GreenMode);
-}
-
-TEST_F(ElevationTest, TokenQueriesFollowWhatTheSystemAnswers) {
-  Seam().CheckTokenMembership = AMember;
-  Seam().GetTokenInformation = Elevated;
-  EXPECT_TRUE(IsAdministrator());
-  EXPECT_TRUE(IsElevated());
-  StandardUser();
-  EXPECT_FALSE(IsAdministrator());
-  EXPECT_FALSE(IsElevated());
+TEST(Elevation, EachUserAndAnswerGoesItsWay) {
+  const Row rows[] = {
+      {"standard user", false, false, L"/S /pid=7", 0, 1, L"/S /pid=7 /restart", false, false},
+      {"standard user, no arguments", false, false, L"", 0, 1, L" /restart", false, false},
+      {"prompt declined", false, false, L"/S", ERROR_CANCELLED, 0, L"/S /restart", false, true},
+      {"relaunch failing otherwise", false, false, L"/S", ERROR_FILE_NOT_FOUND, 0, L"/S /restart", false, false},
+      {"relaunched standard user", false, false, L"/S /restart", 0, 0, nullptr, true, true},
+      {"switch matched by case", false, false, L"/RESTART", 0, 1, L"/RESTART /restart", false, false},
+      {"administrator", true, false, L"/S /restart", 0, 0, nullptr, false, false},
+      {"elevated outside the group", false, true, L"/restart", 0, 0, nullptr, false, false},
+  };
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    fakes::ScopedSeam seam;
+    fakes::UseToken(row.administrator, row.elevated);
+    fakes::RecordStarts(row.promptError);
+    Restarted = GreenMode = FALSE;
+    EXPECT_EQ(Elevate(row.arguments, SW_SHOWNORMAL), row.result);
+    EXPECT_EQ(Restarted != FALSE, row.restarted);
+    EXPECT_EQ(GreenMode != FALSE, row.greenMode);
+    if (!row.relaunchParameters) {
+      EXPECT_TRUE(fakes::starts.empty());
+      continue;
+    }
+    ASSERT_EQ(fakes::starts.size(), 1u);
+    EXPECT_EQ(fakes::starts[0].verb, L"runas");
+    EXPECT_EQ(ToUtf8(fakes::starts[0].file), ToUtf8(self));
+    EXPECT_EQ(ToUtf8(fakes::starts[0].parameters), ToUtf8(row.relaunchParameters));
+    EXPECT_EQ(fakes::starts[0].show, SW_SHOWNORMAL);
+  }
+  Restarted = GreenMode = FALSE;
 }
 
 }  // namespace

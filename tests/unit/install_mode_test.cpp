@@ -1,5 +1,5 @@
 // Finding an earlier installation and deciding the install mode and folder,
-// with installed copies made from the product stand-ins.
+// with installed copies of the versions the build makes.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -7,238 +7,136 @@
 #include <string>
 
 #include "util/ElevationFlags.h"
-#include "app/InstallApp.h"
 #include "install/ProductNames.h"
-#include "support/ProductCopies.h"
+#include "install/SetupContext.h"
+#include "install/RegistryNames.h"
+#include "support/InstalledMachine.h"
 #include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"
 
 namespace {
 
-constexpr wchar_t kSuiteKey[] =
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Kelvosafe.exe";
-
-std::wstring SpecialFolder(int csidl) {
-  wchar_t path[MAX_PATH] = {};
-  ::SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE);
-  return path;
-}
-
-class InstallModeTest : public ::testing::Test {
+class InstallMode : public ::testing::Test {
  protected:
-  InstallOptions options_;
-  void SetUp() override {
-    options_.ownVersion = L"1.0.0.10";
-    options_.silent = FALSE;
-    options_.installDirOverride.clear();
-    GreenMode = FALSE;
+  void TearDown() override { GreenMode = FALSE; }
+  // An installed copy of that version, registered in the uninstall entry.
+  std::wstring Install(const wchar_t* version, const std::wstring& folder = std::wstring()) {
+    std::wstring target = folder.empty() ? dir_.Join(L"Installed") : folder;
+    ::SHCreateDirectoryExW(nullptr, target.c_str(), nullptr);
+    EXPECT_TRUE(::CopyFileW(StandInOfVersion(version, product::kMainExe).c_str(), MainExe(target).c_str(), FALSE));
+    if (folder.empty()) WriteRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, L"InstallLocation", target);
+    return target;
   }
-  void TearDown() override {
-    GreenMode = FALSE;
-    options_.silent = FALSE;
-    options_.installDirOverride.clear();
+  // The security suite installed in dir_\Kelvo\Kelvosafe.
+  void InstallSuite() {
+    ::SHCreateDirectoryExW(nullptr, dir_.Join(L"Kelvo\\Kelvosafe").c_str(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(dir_.Join(L"Kelvo\\Kelvosafe\\Kelvosafe.exe"), "suite"));
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, registry_names::kSuiteAppPathsKey, nullptr,
+                               dir_.Join(L"Kelvo\\Kelvosafe\\Kelvosafe.exe")));
   }
-
-  // An installed copy of the given version, registered in the uninstall entry.
-  std::wstring Install(const std::wstring& version) {
-    std::wstring folder = dir_.Join(L"Installed");
-    EXPECT_TRUE(MakeInstalledCopy(folder, version, {product::kMainExe}));
-    EXPECT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, L"InstallLocation",
-                               folder));
-    return folder;
-  }
-
-  std::wstring DefaultFolder() {
-    return SpecialFolder(CSIDL_PROGRAM_FILES) + L"\\Kelvo\\Kelvopeltbox";
-  }
-
-  SetupContext Located() {
+  SetupContext Decide(const wchar_t* ownVersion = L"2.0.0.1125", bool silent = false,
+                      const std::wstring& folderSwitch = std::wstring()) {
     SetupContext context;
-    context.options = options_;
+    context.options.ownVersion = ownVersion;
+    context.options.silent = silent;
+    context.options.installDirOverride = folderSwitch;
     context.SetUp();
     return context;
   }
+  static std::wstring DefaultFolder() { return ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Kelvo\\Kelvopeltbox"; }
 
   RegistrySandbox sandbox_;
   ScopedTempDir dir_;
 };
 
-TEST_F(InstallModeTest, NothingInstalledIsAFreshInstallIntoTheDefaultFolder) {
-  SetupContext context = Located();
+TEST_F(InstallMode, NothingInstalledIsAFreshInstallIntoTheDefaultFolderOrBesideTheSuite) {
+  SetupContext context = Decide();
   EXPECT_EQ(context.installMode, kFreshInstall);
   EXPECT_EQ(context.installDir, DefaultFolder());
   EXPECT_EQ(context.defaultInstallDir, DefaultFolder());
-  EXPECT_EQ(context.productExe, DefaultFolder() + L"\\KelvoCloudEnterpriseSync.exe");
-  EXPECT_TRUE(context.previousVersion.empty());
-}
-
-TEST_F(InstallModeTest, DefaultFolderSitsNextToTheSecuritySuite) {
-  std::wstring suiteFolder = dir_.Join(L"Kelvo\\Kelvosafe");
-  ASSERT_TRUE(CreateDirectoryW(dir_.Join(L"Kelvo").c_str(), nullptr));
-  ASSERT_TRUE(CreateDirectoryW(suiteFolder.c_str(), nullptr));
-  ASSERT_TRUE(WriteFileBytes(suiteFolder + L"\\Kelvosafe.exe", "suite"));
-  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, kSuiteKey, L"", suiteFolder + L"\\Kelvosafe.exe"));
-
-  SetupContext context = Located();
-  EXPECT_EQ(context.installMode, kFreshInstall);
-  EXPECT_EQ(context.installDir, dir_.Join(L"Kelvo\\Kelvopeltbox"));
-}
-
-TEST_F(InstallModeTest, SuiteEntryNamingAMissingFileIsIgnored) {
-  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, kSuiteKey, L"",
+  EXPECT_EQ(context.productExe, MainExe(DefaultFolder()));
+  // A suite entry naming a missing file is ignored.
+  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, registry_names::kSuiteAppPathsKey, nullptr,
                              dir_.Join(L"Kelvo\\Kelvosafe\\Kelvosafe.exe")));
-  EXPECT_EQ(Located().installDir, DefaultFolder());
+  EXPECT_EQ(Decide().installDir, DefaultFolder());
+  InstallSuite();
+  EXPECT_EQ(Decide().installDir, dir_.Join(L"Kelvo\\Kelvopeltbox"));
 }
 
-TEST_F(InstallModeTest, OlderInstalledCopyIsAnUpgradeInItsOwnFolder) {
-  std::wstring folder = Install(L"1.0.0.9");
-  SetupContext context = Located();
-  EXPECT_EQ(context.installMode, kUpgrade);
-  EXPECT_EQ(context.previousVersion, L"1.0.0.9");
-  EXPECT_EQ(context.installDir, folder);
-  EXPECT_EQ(context.defaultInstallDir, folder);
-  EXPECT_EQ(context.productExe, folder + L"\\KelvoCloudEnterpriseSync.exe");
+TEST_F(InstallMode, InstalledVersionComparedNumericallyDecidesUpgradeOverwriteOrRefusal) {
+  std::wstring folder = Install(L"2.0.0.1124");
+  SetupContext upgrade = Decide(L"2.0.0.1125");
+  EXPECT_EQ(upgrade.installMode, kUpgrade);
+  EXPECT_EQ(upgrade.previousVersion, L"2.0.0.1124");
+  EXPECT_EQ(upgrade.installDir, folder);
+  EXPECT_EQ(upgrade.defaultInstallDir, folder);
+  EXPECT_EQ(Decide(L"2.0.0.1124").installMode, kOverwrite);
+  EXPECT_EQ(Decide(L"2.0.0.999").installMode, kNewerInstalled) << "compared as text";
+  // Missing parts count as zeros.
+  Install(L"99.0.0.1");
+  EXPECT_EQ(Decide(L"99.0.0").installMode, kNewerInstalled);
+  EXPECT_EQ(Decide(L"99.0.1").installMode, kUpgrade);
 }
 
-TEST_F(InstallModeTest, SameVersionIsAnOverwrite) {
-  Install(L"1.0.0.10");
-  EXPECT_EQ(Located().installMode, kOverwrite);
-}
+TEST_F(InstallMode, CopyWithoutEntryIsFoundBesideTheSuiteButAMissingOrChangedOneIsNot) {
+  InstallSuite();
+  Install(L"2.0.0.1124", dir_.Join(L"Kelvo\\Kelvopeltbox"));
+  EXPECT_EQ(Decide().installMode, kUpgrade);
 
-TEST_F(InstallModeTest, NewerInstalledCopyIsRefusedNumerically) {
-  Install(L"1.0.0.10");
-  options_.ownVersion = L"1.0.0.9";
-  SetupContext context = Located();
-  EXPECT_EQ(context.installMode, kNewerInstalled);
-  EXPECT_EQ(context.previousVersion, L"1.0.0.10");
-}
-
-TEST_F(InstallModeTest, TwoPartOwnVersionComparesAsFourParts) {
-  Install(L"1.2.0.0");
-  options_.ownVersion = L"1.2";
-  EXPECT_EQ(Located().installMode, kOverwrite);
-}
-
-TEST_F(InstallModeTest, RegisteredFolderWithoutTheExecutableFallsBackToTheDefault) {
-  std::wstring folder = Install(L"1.0.0.9");
-  ASSERT_TRUE(DeleteFileW((folder + L"\\KelvoCloudEnterpriseSync.exe").c_str()));
-  SetupContext context = Located();
-  EXPECT_EQ(context.installMode, kFreshInstall);
-  EXPECT_EQ(context.installDir, DefaultFolder());
-}
-
-TEST_F(InstallModeTest, CopyInTheDefaultFolderIsFoundWithoutAnUninstallEntry) {
-  std::wstring base = dir_.Join(L"Kelvo");
-  ASSERT_TRUE(CreateDirectoryW(base.c_str(), nullptr));
-  ASSERT_TRUE(CreateDirectoryW((base + L"\\Kelvosafe").c_str(), nullptr));
-  ASSERT_TRUE(WriteFileBytes(base + L"\\Kelvosafe\\Kelvosafe.exe", "suite"));
-  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, kSuiteKey, L"", base + L"\\Kelvosafe\\Kelvosafe.exe"));
-  ASSERT_TRUE(MakeInstalledCopy(base + L"\\Kelvopeltbox", L"1.0.0.9", {product::kMainExe}));
-  SetupContext context = Located();
-  EXPECT_EQ(context.installMode, kUpgrade);
-  EXPECT_EQ(context.installDir, base + L"\\Kelvopeltbox");
-}
-
-// The signature check is a placeholder that trusts any existing file until
-// the maker's signatures land.
-TEST_F(InstallModeTest, CopyFailingTheSignatureCheckIsNotRecognised) {
-  std::wstring folder = Install(L"1.0.0.9");
+  std::wstring folder = Install(L"2.0.0.1124");
   std::string bytes;
-  std::wstring exe = folder + L"\\KelvoCloudEnterpriseSync.exe";
-  ASSERT_TRUE(ReadFileBytes(exe, &bytes));
+  ASSERT_TRUE(ReadFileBytes(MainExe(folder), &bytes));
   bytes[bytes.size() / 2] ^= 0x01;
-  ASSERT_TRUE(WriteFileBytes(exe, bytes));
-  SetupContext context = Located();
-  EXPECT_EQ(context.installMode, kFreshInstall);
-  EXPECT_EQ(context.installDir, DefaultFolder());
+  ASSERT_TRUE(WriteFileBytes(MainExe(folder), bytes));
+  RemoveTreeForcibly(dir_.Join(L"Kelvo\\Kelvopeltbox"));
+  SetupContext changed = Decide();
+  EXPECT_EQ(changed.installMode, kFreshInstall) << "a copy failing its signature was taken";
+  ASSERT_TRUE(::DeleteFileW(MainExe(folder).c_str()));
+  EXPECT_EQ(Decide().installMode, kFreshInstall);
+  EXPECT_EQ(Decide().installDir, dir_.Join(L"Kelvo\\Kelvopeltbox"));
 }
 
-TEST_F(InstallModeTest, GreenModeIgnoresTheInstalledCopyAndInstallsPerUser) {
-  Install(L"1.0.0.9");
+TEST_F(InstallMode, PerUserModeIgnoresTheInstalledCopy) {
+  Install(L"2.0.0.1124");
   GreenMode = TRUE;
-  SetupContext context = Located();
+  SetupContext context = Decide();
   EXPECT_EQ(context.installMode, kFreshInstall);
-  EXPECT_EQ(context.installDir, SpecialFolder(CSIDL_APPDATA) + L"\\Kelvo\\Kelvopeltbox");
-  EXPECT_FALSE(context.introSnapshotTaken);
+  EXPECT_EQ(context.installDir, ShellFolder(CSIDL_APPDATA) + L"\\Kelvo\\Kelvopeltbox");
 }
 
-// The product's own folder inside the one given, made at once: the
-// pre-extraction then goes where the install stays.
-TEST_F(InstallModeTest, SilentInstallFolderOverrideGetsTheProductFolderForAFreshInstall) {
-  options_.silent = TRUE;
-  options_.installDirOverride = dir_.Join(L"Chosen\\Deeper");
-  SetupContext context = Located();
-  EXPECT_EQ(context.installMode, kFreshInstall);
-  EXPECT_EQ(context.installDir, dir_.Join(L"Chosen\\Deeper\\Kelvopeltbox"));
-  EXPECT_TRUE(IsFolder(dir_.Join(L"Chosen\\Deeper\\Kelvopeltbox")));
-  options_.installDirOverride = dir_.Join(L"Chosen\\Deeper\\Kelvopeltbox\\");
-  EXPECT_EQ(Located().installDir, dir_.Join(L"Chosen\\Deeper\\Kelvopeltbox"));
-}
-
-TEST_F(InstallModeTest, SilentOverrideNamingADriveRootKeepsTheDefault) {
-  options_.silent = TRUE;
-  options_.installDirOverride = L"C:";
-  EXPECT_EQ(Located().installDir, DefaultFolder());
-  options_.installDirOverride = L"C:\\";
-  EXPECT_EQ(Located().installDir, DefaultFolder());
-}
-
-TEST_F(InstallModeTest, SilentOverrideThatCannotBeCreatedKeepsTheDefault) {
+// The folder a silent run is given gets the product's folder inside it, made
+// at once, so the pre-extraction goes where the install stays.
+TEST_F(InstallMode, SilentFolderSwitchGetsTheProductFolderWhereOneCanBe) {
+  SetupContext given = Decide(L"2.0.0.1125", true, dir_.Join(L"Chosen\\Deeper"));
+  EXPECT_EQ(given.installMode, kFreshInstall);
+  EXPECT_EQ(given.installDir, dir_.Join(L"Chosen\\Deeper\\Kelvopeltbox"));
+  EXPECT_TRUE(IsFolder(given.installDir));
+  EXPECT_EQ(Decide(L"2.0.0.1125", true, dir_.Join(L"Chosen\\Deeper\\Kelvopeltbox\\")).installDir,
+            dir_.Join(L"Chosen\\Deeper\\Kelvopeltbox"));
   ASSERT_TRUE(WriteFileBytes(dir_.Join(L"plain"), "a file, not a folder"));
-  options_.silent = TRUE;
-  options_.installDirOverride = dir_.Join(L"plain\\sub");
-  EXPECT_EQ(Located().installDir, DefaultFolder());
-  options_.installDirOverride = dir_.Join(L"plain");
-  EXPECT_EQ(Located().installDir, DefaultFolder());
+  for (const std::wstring& kept : {std::wstring(L"C:"), std::wstring(L"C:\\"), dir_.Join(L"plain"),
+                                   dir_.Join(L"plain\\sub")}) {
+    EXPECT_EQ(Decide(L"2.0.0.1125", true, kept).installDir, DefaultFolder()) << ToUtf8(kept);
+  }
+  EXPECT_EQ(Decide(L"2.0.0.1125", false, dir_.Join(L"Other")).installDir, DefaultFolder());
+  std::wstring installed = Install(L"2.0.0.1124");
+  EXPECT_EQ(Decide(L"2.0.0.1125", true, dir_.Join(L"Other")).installDir, installed);
+  EXPECT_FALSE(FileExists(dir_.Join(L"Other")));
 }
 
-TEST_F(InstallModeTest, OverrideIsIgnoredWhenNotSilentOrWhenInstalled) {
-  options_.installDirOverride = dir_.Join(L"Chosen");
-  EXPECT_EQ(Located().installDir, DefaultFolder());
-  EXPECT_FALSE(FileExists(dir_.Join(L"Chosen")));
-
-  options_.silent = TRUE;
-  std::wstring folder = Install(L"1.0.0.9");
-  EXPECT_EQ(Located().installDir, folder);
-  EXPECT_FALSE(FileExists(dir_.Join(L"Chosen")));
-}
-
-TEST_F(InstallModeTest, FormerDisplayNameIsNoticed) {
-  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, L"DisplayName",
-                             L"Kelvo安全云盘同步版"));
-  EXPECT_TRUE(Located().formerNameInstalled);
-  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, L"DisplayName",
-                             L"KelvoAI云盘同步版"));
-  EXPECT_FALSE(Located().formerNameInstalled);
-}
-
-TEST_F(InstallModeTest, SetUpNamesTheProductAndItsFolders) {
-  SetupContext context = Located();
-  EXPECT_EQ(context.productName, L"KelvoAI云盘同步版");
-  EXPECT_EQ(context.startMenuDir,
-            SpecialFolder(CSIDL_PROGRAMS) + L"\\Kelvo安全中心\\KelvoAI云盘同步版");
-  EXPECT_EQ(context.desktopDir, SpecialFolder(CSIDL_DESKTOPDIRECTORY));
-  EXPECT_EQ(context.appDataDir, SpecialFolder(CSIDL_APPDATA));
-  EXPECT_FALSE(context.formerNameInstalled);
-}
-
-TEST_F(InstallModeTest, UpgradeNotesTheIntroFileSizes) {
-  std::wstring folder = Install(L"1.0.0.9");
+TEST_F(InstallMode, FormerNameAndIntroFilesOfTheEarlierInstallAreNoted) {
+  std::wstring folder = Install(L"2.0.0.1124");
   ASSERT_TRUE(WriteFileBytes(folder + L"\\KelvoCloudIntro.xml", "12345"));
-  SetupContext context = Located();
-  ASSERT_EQ(context.installMode, kUpgrade);
-  EXPECT_TRUE(context.introSnapshotTaken);
-  EXPECT_EQ(context.introUiSize, -1);
-  EXPECT_EQ(context.introXmlSize, 5);
-}
-
-TEST_F(InstallModeTest, OverwriteTakesNoIntroSnapshot) {
-  std::wstring folder = Install(L"1.0.0.10");
-  ASSERT_TRUE(WriteFileBytes(folder + L"\\KelvoCloudIntro.xml", "12345"));
-  SetupContext context = Located();
-  EXPECT_FALSE(context.introSnapshotTaken);
-  EXPECT_EQ(context.introUiSize, 0);
-  EXPECT_EQ(context.introXmlSize, 0);
+  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, L"DisplayName", product::kFormerName));
+  SetupContext upgrade = Decide();
+  EXPECT_TRUE(upgrade.formerNameInstalled);
+  EXPECT_TRUE(upgrade.introSnapshotTaken);
+  EXPECT_EQ(upgrade.introUiSize, -1);
+  EXPECT_EQ(upgrade.introXmlSize, 5);
+  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, L"DisplayName", product::kName));
+  SetupContext overwrite = Decide(L"2.0.0.1124");
+  EXPECT_FALSE(overwrite.formerNameInstalled);
+  EXPECT_FALSE(overwrite.introSnapshotTaken);
 }
 
 }  // namespace

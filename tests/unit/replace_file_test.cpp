@@ -1,5 +1,6 @@
-// Replacing a file, even one held by a running program, by moving the old
-// file aside first and putting it back when the new one does not arrive.
+// Replacing a file, even one a running program holds, by moving it aside
+// first and putting it back, from the name really used, when the new one
+// does not arrive.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,208 +10,101 @@
 
 namespace {
 
-std::string Content(const std::wstring& path) {
-  std::string bytes;
-  if (!ReadFileBytes(path, &bytes)) return "<missing>";
-  return bytes;
-}
-
-// Open without FILE_SHARE_DELETE: the file can be neither renamed nor deleted
-// while this lives.
-class PinnedFile {
- public:
-  explicit PinnedFile(const std::wstring& path)
-      : handle_(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr)) {}
-  ~PinnedFile() {
-    if (ok()) ::CloseHandle(handle_);
+class BackupAndReplace : public ::testing::Test {
+ protected:
+  bool Replace(DWORD flags = MOVEFILE_REPLACE_EXISTING) {
+    PendingRenamesLock lock;
+    return ReplaceFileWithBackup(source_.c_str(), target_.c_str(), flags) != FALSE;
   }
-  bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
+  ScopedTempDir dir_;
+  const std::wstring source_ = dir_.Join(L"new.exe"), target_ = dir_.Join(L"Kelvo.exe");
 };
 
-TEST(ReplaceFileWithBackup, MissingTargetIsSimplyMovedInPlace) {
-  ScopedTempDir dir;
-  std::wstring source = dir.Join(L"new.dll"), target = dir.Join(L"app.dll");
-  ASSERT_TRUE(WriteFileBytes(source, "new"));
-  EXPECT_TRUE(ReplaceFileWithBackup(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
-  EXPECT_EQ(Content(target), "new");
-  EXPECT_FALSE(FileExists(source));
-  EXPECT_FALSE(FileExists(target + L".bak"));
+TEST_F(BackupAndReplace, MissingPlainOrReadOnlyTargetEndsAsTheNewFileWithoutBackup) {
+  for (int kind = 0; kind < 3; ++kind) {
+    SCOPED_TRACE(kind);
+    ASSERT_TRUE(WriteFileBytes(source_, "new"));
+    if (kind > 0) {
+      ASSERT_TRUE(WriteFileBytes(target_, "old"));
+    }
+    if (kind == 2) ::SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(Replace());
+    EXPECT_EQ(FileText(target_), "new");
+    EXPECT_FALSE(FileExists(source_));
+    EXPECT_FALSE(FileExists(target_ + L".bak"));
+  }
 }
 
-TEST(ReplaceFileWithBackup, PlainTargetIsReplacedAndNoBackupStays) {
-  ScopedTempDir dir;
-  std::wstring source = dir.Join(L"new.dll"), target = dir.Join(L"app.dll");
-  ASSERT_TRUE(WriteFileBytes(source, "new"));
-  ASSERT_TRUE(WriteFileBytes(target, "old"));
-  EXPECT_TRUE(ReplaceFileWithBackup(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
-  EXPECT_EQ(Content(target), "new");
-  EXPECT_FALSE(FileExists(source));
-  EXPECT_FALSE(FileExists(target + L".bak"));
-}
-
-TEST(ReplaceFileWithBackup, ReadOnlyTargetIsReplaced) {
-  ScopedTempDir dir;
-  std::wstring source = dir.Join(L"new.dll"), target = dir.Join(L"app.dll");
-  ASSERT_TRUE(WriteFileBytes(source, "new"));
-  ASSERT_TRUE(WriteFileBytes(target, "old"));
-  ASSERT_TRUE(::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_TRUE(ReplaceFileWithBackup(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
-  EXPECT_EQ(Content(target), "new");
-  EXPECT_FALSE(FileExists(target + L".bak"));
-}
-
-TEST(ReplaceFileWithBackup, RunningProgramIsReplacedAndItsBackupDeletedAtRestart) {
-  ScopedTempDir dir;
-  std::wstring source = dir.Join(L"new.exe"), target = dir.Join(L"Kelvo.exe");
-  ASSERT_TRUE(WriteFileBytes(source, "new"));
-  ASSERT_TRUE(CopyOwnProgram(target));
-  std::string oldContent = Content(target);
-  HeldImage held(target);
+TEST_F(BackupAndReplace, RunningProgramIsReplacedAndItsBackupGoesAtRestart) {
+  ASSERT_TRUE(WriteFileBytes(source_, "new"));
+  ASSERT_TRUE(CopyUnsignedProgram(target_));
+  const std::string old = FileText(target_);
+  HeldImage held(target_);
   ASSERT_TRUE(held.ok());
-  {
-    PendingRenamesLock lock;
-    EXPECT_TRUE(ReplaceFileWithBackup(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
-  }
-  EXPECT_EQ(Content(target), "new");
-  EXPECT_EQ(Content(target + L".bak"), oldContent);
-  EXPECT_TRUE(IsScheduledForDeletionAtRestart(target + L".bak"));
+  EXPECT_TRUE(Replace());
+  EXPECT_EQ(FileText(target_), "new");
+  EXPECT_TRUE(FileText(target_ + L".bak") == old);
+  EXPECT_TRUE(IsScheduledForRenameAtRestart(target_ + L".bak", L""));
 }
 
-TEST(ReplaceFileWithBackup, HeldLeftoverBackupSendsTheTargetToANumberedBackup) {
-  ScopedTempDir dir;
-  std::wstring source = dir.Join(L"new.exe"), target = dir.Join(L"Kelvo.exe");
-  ASSERT_TRUE(WriteFileBytes(source, "new"));
-  ASSERT_TRUE(CopyOwnProgram(target));
-  ASSERT_TRUE(WriteFileBytes(target + L".bak", "earlier run"));
-  std::string oldContent = Content(target);
-  HeldImage held(target);
-  PinnedFile leftover(target + L".bak");
+// An earlier run's backup that is still held: the target goes to ".bak1".
+TEST_F(BackupAndReplace, HeldLeftoverBackupSendsTheTargetToTheNextFreeName) {
+  ASSERT_TRUE(WriteFileBytes(source_, "new"));
+  ASSERT_TRUE(CopyUnsignedProgram(target_));
+  ASSERT_TRUE(WriteFileBytes(target_ + L".bak", "earlier run"));
+  const std::string old = FileText(target_);
+  HeldImage held(target_);
+  PinnedFile leftover(target_ + L".bak");
+  ASSERT_TRUE(held.ok() && leftover.ok());
+  EXPECT_TRUE(Replace());
+  EXPECT_EQ(FileText(target_), "new");
+  EXPECT_TRUE(FileText(target_ + L".bak1") == old);
+  EXPECT_EQ(FileText(target_ + L".bak"), "earlier run");
+  EXPECT_FALSE(FileExists(target_ + L".bak2"));
+  EXPECT_FALSE(IsScheduledForRenameAtRestart(target_ + L".bak1", L""));
+}
+
+// The new file never arrives: the current file is back, not an earlier
+// run's backup of the same name.
+TEST_F(BackupAndReplace, FailedMovePutsBackTheCurrentFileFromTheNameItWentTo) {
+  ASSERT_TRUE(WriteFileBytes(target_, "current"));
+  ASSERT_TRUE(CopyUnsignedProgram(target_ + L".bak"));
+  const std::string earlier = FileText(target_ + L".bak");
+  HeldImage held(target_ + L".bak");
   ASSERT_TRUE(held.ok());
-  ASSERT_TRUE(leftover.ok());
+  EXPECT_FALSE(Replace());
+  EXPECT_EQ(FileText(target_), "current");
+  EXPECT_TRUE(FileText(target_ + L".bak") == earlier);
+  EXPECT_FALSE(FileExists(target_ + L".bak1"));
+}
+
+TEST_F(BackupAndReplace, SourceThatCannotMoveOrATargetThatCanNeitherMoveNorGoKeepTheOldFile) {
+  ASSERT_TRUE(WriteFileBytes(source_, "new"));
+  ASSERT_TRUE(WriteFileBytes(target_, "old"));
   {
-    PendingRenamesLock lock;
-    EXPECT_TRUE(ReplaceFileWithBackup(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
+    PinnedFile pinned(source_);
+    EXPECT_FALSE(Replace(0));
   }
-  EXPECT_EQ(Content(target), "new");
-  EXPECT_EQ(Content(target + L".bak1"), oldContent);
-  EXPECT_FALSE(FileExists(target + L".bak2"));
-  EXPECT_EQ(Content(target + L".bak"), "earlier run");
-  EXPECT_TRUE(IsScheduledForDeletionAtRestart(target + L".bak"));
-  EXPECT_FALSE(IsScheduledForDeletionAtRestart(target + L".bak1"));
-}
-
-TEST(ReplaceFileWithBackup, DeletableTargetIsDroppedWhenTheBackupNameIsHeld) {
-  ScopedTempDir dir;
-  std::wstring source = dir.Join(L"new.dll"), target = dir.Join(L"app.dll");
-  ASSERT_TRUE(WriteFileBytes(source, "new"));
-  ASSERT_TRUE(WriteFileBytes(target, "old"));
-  ASSERT_TRUE(WriteFileBytes(target + L".bak", "earlier run"));
-  PinnedFile leftover(target + L".bak");
-  ASSERT_TRUE(leftover.ok());
+  const ULONGLONG started = ::GetTickCount64();
   {
-    PendingRenamesLock lock;
-    EXPECT_TRUE(ReplaceFileWithBackup(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
+    PinnedFile pinned(target_);
+    EXPECT_FALSE(Replace());
   }
-  EXPECT_EQ(Content(target), "new");
-  EXPECT_FALSE(FileExists(target + L".bak1"));
-}
-
-TEST(ReplaceFileWithBackup, MissingSourceLeavesTheOldFileInPlace) {
-  ScopedTempDir dir;
-  std::wstring source = dir.Join(L"never-written.dll"), target = dir.Join(L"app.dll");
-  ASSERT_TRUE(WriteFileBytes(target, "old"));
-  EXPECT_FALSE(ReplaceFileWithBackup(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
-  EXPECT_EQ(Content(target), "old");
-  EXPECT_FALSE(FileExists(target + L".bak"));
-}
-
-TEST(ReplaceFileWithBackup, FailedMoveRestoresTheCurrentFileNotAnEarlierRunsBackup) {
-  ScopedTempDir dir;
-  std::wstring source = dir.Join(L"never-written.exe"), target = dir.Join(L"Kelvo.exe");
-  ASSERT_TRUE(WriteFileBytes(target, "current"));
-  // An earlier run's backup, still running: it can be renamed but not replaced.
-  ASSERT_TRUE(CopyOwnProgram(target + L".bak"));
-  std::string earlier = Content(target + L".bak");
-  HeldImage held(target + L".bak");
-  ASSERT_TRUE(held.ok());
-  {
-    PendingRenamesLock lock;
-    EXPECT_FALSE(ReplaceFileWithBackup(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
-  }
-  // Compared as booleans: a program's bytes make no readable message.
-  EXPECT_TRUE(Content(target) == "current");
-  EXPECT_TRUE(Content(target + L".bak") == earlier);
-  EXPECT_FALSE(FileExists(target + L".bak1"));
-}
-
-TEST(ReplaceFileWithBackup, SourceThatCannotBeMovedLeavesTheOldFileInPlace) {
-  ScopedTempDir dir;
-  std::wstring source = dir.Join(L"new.dll"), target = dir.Join(L"app.dll");
-  ASSERT_TRUE(WriteFileBytes(source, "new"));
-  ASSERT_TRUE(WriteFileBytes(target, "old"));
-  PinnedFile pinned(source);
-  ASSERT_TRUE(pinned.ok());
-  EXPECT_FALSE(ReplaceFileWithBackup(source.c_str(), target.c_str(), 0));
-  EXPECT_EQ(Content(target), "old");
-  EXPECT_EQ(Content(source), "new");
-  EXPECT_FALSE(FileExists(target + L".bak"));
-}
-
-TEST(ReplaceFileWithBackup, MoveDelayedByTheCallerLeavesTheOldFileUntilRestart) {
-  ScopedTempDir dir;
-  std::wstring source = dir.Join(L"new.dll"), target = dir.Join(L"app.dll");
-  ASSERT_TRUE(WriteFileBytes(source, "new"));
-  ASSERT_TRUE(WriteFileBytes(target, "old"));
-  {
-    PendingRenamesLock lock;
-    EXPECT_TRUE(ReplaceFileWithBackup(source.c_str(), target.c_str(),
-                                      MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING));
-  }
-  // Nothing arrived now, so the old file is back; the new one comes at restart.
-  EXPECT_EQ(Content(target), "old");
-  EXPECT_EQ(Content(source), "new");
-  EXPECT_FALSE(FileExists(target + L".bak"));
-  EXPECT_TRUE(IsScheduledForRenameAtRestart(source, target));
-}
-
-TEST(ReplaceFileWithBackup, MovesAcrossDrivesWhenCopyingIsAllowed) {
-  // The build folder is on Z: and the temporary folder on C:.
-  ScopedTempDir sourceDir(KELVO_BINARY_DIR_WIN);
-  ScopedTempDir targetDir;
-  ASSERT_NE(::towupper(sourceDir.path()[0]), ::towupper(targetDir.path()[0]))
-      << "both folders are on one drive";
-  std::wstring source = sourceDir.Join(L"new.dll"), target = targetDir.Join(L"app.dll");
-  ASSERT_TRUE(WriteFileBytes(source, "new"));
-  ASSERT_TRUE(WriteFileBytes(target, "old"));
-  EXPECT_TRUE(ReplaceFileWithBackup(source.c_str(), target.c_str(),
-                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));
-  EXPECT_EQ(Content(target), "new");
-  EXPECT_FALSE(FileExists(source));
-  EXPECT_FALSE(FileExists(target + L".bak"));
-}
-
-TEST(ReplaceFileWithBackup, TargetThatCanNeitherMoveNorGoGivesUpInSeconds) {
-  ScopedTempDir dir;
-  std::wstring source = dir.Join(L"new.dll"), target = dir.Join(L"app.dll");
-  ASSERT_TRUE(WriteFileBytes(source, "new"));
-  ASSERT_TRUE(WriteFileBytes(target, "old"));
-  PinnedFile pinned(target);
-  ASSERT_TRUE(pinned.ok());
-  ULONGLONG started = ::GetTickCount64();
-  EXPECT_FALSE(ReplaceFileWithBackup(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
-  ULONGLONG elapsed = ::GetTickCount64() - started;
-  RecordProperty("elapsed_ms", static_cast<int>(elapsed));
-  printf("gave up after %llu ms\n", elapsed);
-  EXPECT_LT(elapsed, 30000u);
-  EXPECT_EQ(Content(target), "old");
-  EXPECT_EQ(Content(source), "new");
+  EXPECT_LT(::GetTickCount64() - started, 30000u) << "gave up too late";
+  EXPECT_EQ(FileText(target_), "old");
+  EXPECT_EQ(FileText(source_), "new");
   for (const wchar_t* suffix : {L".bak", L".bak1", L".bak10", L".bak11"}) {
-    EXPECT_FALSE(FileExists(target + suffix)) << suffix;
+    EXPECT_FALSE(FileExists(target_ + suffix)) << ToUtf8(suffix);
   }
+}
+
+TEST_F(BackupAndReplace, MoveDelayedByTheCallerLeavesTheOldFileUntilRestart) {
+  ASSERT_TRUE(WriteFileBytes(source_, "new"));
+  ASSERT_TRUE(WriteFileBytes(target_, "old"));
+  EXPECT_TRUE(Replace(MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(FileText(target_), "old");
+  EXPECT_FALSE(FileExists(target_ + L".bak"));
+  EXPECT_TRUE(IsScheduledForRenameAtRestart(source_, target_));
 }
 
 }  // namespace

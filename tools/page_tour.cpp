@@ -16,9 +16,10 @@
 #include <string>
 
 #include "install/ProductNames.h"
+#include "support/InstalledMachine.h"
 #include "support/InstallerResources.h"
+#include "support/InstallerRun.h"
 #include "support/InstallerWindows.h"
-#include "support/ProductCopies.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -85,12 +86,21 @@ void Cleanup(const std::wstring& folder) {
   ::SHDeleteKeyW(HKEY_LOCAL_MACHINE, product::kUninstallKey);
 }
 
+// The display setting an installer started afterwards reads; 0 removes it.
+void SetLogPixels(DWORD dpi) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", &key) != ERROR_SUCCESS) return;
+  if (dpi) ::RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<BYTE*>(&dpi), sizeof(dpi));
+  else ::RegDeleteValueW(key, L"LogPixels");
+  ::RegCloseKey(key);
+}
+
 // Starts an installer at the tour's DPI and returns its agreement dialog.
 HWND StartAt(std::unique_ptr<InstallerRun>& run, DWORD dpi, const std::wstring& arguments,
              const std::wstring& program = std::wstring()) {
-  ScopedLogPixels pixels(dpi);
+  SetLogPixels(dpi);
   run.reset(new InstallerRun(arguments, program));
-  return run->WaitForWindowWith(kLicenceLink);
+  return run->WaitForWindowWith(IDC_LICENCE_LINK);
 }
 
 void AgreementAndFreshInstall(DWORD dpi, const ScopedTempDir& dir) {
@@ -99,25 +109,25 @@ void AgreementAndFreshInstall(DWORD dpi, const ScopedTempDir& dir) {
   HWND agreement = StartAt(run, dpi, L"/D=\"" + folder + L"\"");
   Save(agreement, L"01-agreement");
   if (!agreement) return;
-  ClickControl(agreement, kLicenceLink);
+  ClickControl(agreement, IDC_LICENCE_LINK);
   ::Sleep(500);
   Save(agreement, L"02-agreement-licence");
-  ClickControl(agreement, kPrivacyLink);
+  ClickControl(agreement, IDC_PRIVACY_LINK);
   ::Sleep(500);
   Save(agreement, L"03-agreement-privacy");
-  ClickControl(agreement, kAgreeButton);
+  ClickControl(agreement, IDOK);
 
-  HWND main = run->WaitForWindowWith(kInstallButton);
+  HWND main = run->WaitForWindowWith(IDC_INSTALL_BUTTON);
   if (!main) return;
   Save(main, L"04-preparing");
-  WaitForText(main, kInstallButton, L"立即安装");
+  WaitForText(main, IDC_INSTALL_BUTTON, L"立即安装");
   Save(main, L"05-ready");
-  ClickControl(main, kCustomLink);
-  WaitForVisible(main, kPathEdit, true, 10000);
+  ClickControl(main, IDC_CUSTOM_LINK);
+  WaitForVisible(main, IDC_PATH_EDIT, true, 10000);
   Save(main, L"06-custom-panel");
 
   HANDLE scan = ::CreateMutexW(nullptr, FALSE, L"Global\\KelvoDsMainMutex_ScanInProgress");
-  ClickControl(main, kInstallButton);
+  ClickControl(main, IDC_INSTALL_BUTTON);
   HWND notice = WaitForOwnedMessageBox(main);
   ::CloseHandle(scan);
   if (notice) {
@@ -136,16 +146,16 @@ void FinishedPage(DWORD dpi, const ScopedTempDir& dir) {
   std::unique_ptr<InstallerRun> run;
   HWND agreement = StartAt(run, dpi, L"/D=\"" + folder + L"\"");
   if (!agreement) return;
-  ClickControl(agreement, kAgreeButton);
-  HWND main = run->WaitForWindowWith(kInstallButton);
-  if (!main || !WaitForText(main, kInstallButton, L"立即安装")) return;
-  ClickControl(main, kExpandArrow);
-  WaitForVisible(main, kOpenAfterInstall, true, 10000);
-  ClickControl(main, kOpenAfterInstall);
+  ClickControl(agreement, IDOK);
+  HWND main = run->WaitForWindowWith(IDC_INSTALL_BUTTON);
+  if (!main || !WaitForText(main, IDC_INSTALL_BUTTON, L"立即安装")) return;
+  ClickControl(main, IDC_EXPAND_ARROW);
+  WaitForVisible(main, IDC_OPEN_AFTER_INSTALL, true, 10000);
+  ClickControl(main, IDC_OPEN_AFTER_INSTALL);
   ::Sleep(300);
-  ClickControl(main, kInstallButton);
-  if (WaitForText(main, kInstallButton, L"完成")) Save(main, L"09-finished");
-  ClickControl(main, kInstallButton);
+  ClickControl(main, IDC_INSTALL_BUTTON);
+  if (WaitForText(main, IDC_INSTALL_BUTTON, L"完成")) Save(main, L"09-finished");
+  ClickControl(main, IDC_INSTALL_BUTTON);
   run->WaitForExit();
   Cleanup(folder);
 }
@@ -157,10 +167,10 @@ void DamagedPage(DWORD dpi, const ScopedTempDir& dir) {
   std::unique_ptr<InstallerRun> run;
   HWND agreement = StartAt(run, dpi, L"/D=\"" + folder + L"\"", copy);
   if (!agreement) return;
-  ClickControl(agreement, kAgreeButton);
-  HWND main = run->WaitForWindowWith(kInstallButton);
-  if (main && WaitForText(main, kInstallButton, L"退出安装")) Save(main, L"10-damaged-package");
-  if (main) ClickControl(main, kInstallButton);
+  ClickControl(agreement, IDOK);
+  HWND main = run->WaitForWindowWith(IDC_INSTALL_BUTTON);
+  if (main && WaitForText(main, IDC_INSTALL_BUTTON, L"退出安装")) Save(main, L"10-damaged-package");
+  if (main) ClickControl(main, IDC_INSTALL_BUTTON);
   run->WaitForExit();
   Cleanup(folder);
 }
@@ -170,8 +180,8 @@ void DamagedPage(DWORD dpi, const ScopedTempDir& dir) {
 int AcceptAgreement() {
   for (int tries = 0; tries < 600; ++tries) {
     HWND agreement = ::FindWindowW(L"#32770", product::kInstallerTitle);
-    if (agreement && ::GetDlgItem(agreement, kLicenceLink) && ::IsWindowVisible(agreement)) {
-      ClickControl(agreement, kAgreeButton);
+    if (agreement && ::GetDlgItem(agreement, IDC_LICENCE_LINK) && ::IsWindowVisible(agreement)) {
+      ClickControl(agreement, IDOK);
       fwprintf(stderr, L"[tour] agreement accepted\n");
       return 0;
     }
@@ -199,6 +209,7 @@ int wmain(int argc, wchar_t** argv) {
     FinishedPage(dpi, dir);
     DamagedPage(dpi, dir);
   }
+  SetLogPixels(0);
   Gdiplus::GdiplusShutdown(token);
   fwprintf(stderr, L"[tour] %d pages saved\n", g_saved);
   return g_saved == 10 ? 0 : 1;

@@ -1,0 +1,129 @@
+#pragma once
+// Fakes for the entries of the system seam (util/SystemSeam.h): what a test
+// cannot arrange for real under Wine. A ScopedSeam puts the real calls back.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "util/SystemSeam.h"
+
+namespace fakes {
+
+struct ScopedSeam {
+  ScopedSeam() { ResetSystemSeam(); }
+  ~ScopedSeam() { ResetSystemSeam(); }
+};
+
+// Message boxes: each is noted and answered with `answer`.
+struct Box {
+  HWND owner;
+  std::wstring text, caption;
+  UINT type;
+};
+inline std::vector<Box> boxes;
+inline int answer = IDOK;
+inline int WINAPI RecordBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+  boxes.push_back({owner, text ? text : L"", caption ? caption : L"", type});
+  return answer;
+}
+inline void RecordBoxes(int reply = IDOK) {
+  boxes.clear();
+  answer = reply;
+  Seam().MessageBoxW = RecordBox;
+}
+
+// The token: in the administrators' group or not, elevated or not.
+inline bool administrator = true, elevated = true;
+inline void UseToken(bool inAdministrators, bool isElevated) {
+  administrator = inAdministrators;
+  elevated = isElevated;
+  Seam().CheckTokenMembership = [](HANDLE, PSID, PBOOL member) WINAPI -> BOOL {
+    *member = administrator;
+    return TRUE;
+  };
+  Seam().GetTokenInformation = [](HANDLE, TOKEN_INFORMATION_CLASS, LPVOID info, DWORD,
+                                  PDWORD returned) WINAPI -> BOOL {
+    *static_cast<DWORD*>(info) = elevated;
+    *returned = sizeof(DWORD);
+    return TRUE;
+  };
+}
+
+// Starts through the shell: the elevation prompt (ShellExecuteExW) and
+// opened documents (ShellExecuteW), noted; a prompt fails with promptError.
+struct Start {
+  std::wstring verb, file, parameters;
+  int show;
+};
+inline std::vector<Start> starts;
+inline DWORD promptError = 0;
+inline void RecordStarts(DWORD refusePromptWith = 0) {
+  starts.clear();
+  promptError = refusePromptWith;
+  Seam().ShellExecuteExW = [](SHELLEXECUTEINFOW* info) WINAPI -> BOOL {
+    starts.push_back({info->lpVerb ? info->lpVerb : L"", info->lpFile ? info->lpFile : L"",
+                      info->lpParameters ? info->lpParameters : L"", info->nShow});
+    if (promptError) ::SetLastError(promptError);
+    return promptError == 0;
+  };
+  Seam().ShellExecuteW = [](HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR,
+                            INT show) WINAPI -> HINSTANCE {
+    starts.push_back({verb ? verb : L"", file ? file : L"", parameters ? parameters : L"", show});
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));
+  };
+}
+
+// The security suite's self-protection device "\\.\KelvoSelfProtection",
+// which Wine lacks: answers every query with reply and notes each one.
+struct Query {
+  DWORD access, code, input;
+};
+inline std::vector<Query> queries;
+inline DWORD reply = 0;
+inline int handlesOpen = 0;
+inline const HANDLE kDevice = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x5E1F));  // never a real handle
+inline void UseSelfProtectionDevice(DWORD answer) {
+  queries.clear();
+  reply = answer;
+  handlesOpen = 0;
+  Seam().CreateFileW = [](LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                          DWORD disposition, DWORD flags, HANDLE templ) WINAPI -> HANDLE {
+    if (lstrcmpiW(name, L"\\\\.\\KelvoSelfProtection") != 0) {
+      return ::CreateFileW(name, access, share, sa, disposition, flags, templ);
+    }
+    ++handlesOpen;
+    queries.push_back({access, 0, 0});
+    return kDevice;
+  };
+  Seam().DeviceIoControl = [](HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
+                              DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped) WINAPI -> BOOL {
+    if (device != kDevice) return ::DeviceIoControl(device, code, in, inSize, out, outSize, returned, overlapped);
+    queries.back().code = code;
+    queries.back().input = inSize == sizeof(DWORD) ? *static_cast<DWORD*>(in) : 0;
+    *static_cast<DWORD*>(out) = reply;
+    *returned = sizeof(DWORD);
+    return TRUE;
+  };
+  Seam().CloseHandle = [](HANDLE handle) WINAPI -> BOOL {
+    if (handle != kDevice) return ::CloseHandle(handle);
+    return --handlesOpen, TRUE;
+  };
+}
+
+// Every volume reports this much free room (nothing to the caller's quota).
+inline ULONGLONG freeBytes = 0;
+inline std::wstring freeSpaceRootAsked;
+inline void UseFreeSpace(ULONGLONG bytes) {
+  freeBytes = bytes;
+  Seam().GetDiskFreeSpaceExW = [](LPCWSTR root, PULARGE_INTEGER caller, PULARGE_INTEGER total,
+                                  PULARGE_INTEGER totalFree) WINAPI -> BOOL {
+    freeSpaceRootAsked = root;
+    caller->QuadPart = 0;
+    total->QuadPart = freeBytes * 2;
+    totalFree->QuadPart = freeBytes;
+    return TRUE;
+  };
+}
+
+}  // namespace fakes

@@ -1,0 +1,95 @@
+// How the product is started after the install, for each kind of install,
+// and when it is asked to restart the shell.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "install/SetupContext.h"
+#include "install/PostInstallLaunch.h"
+#include "install/ShellRestart.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+struct Row {
+  const char* what;
+  bool silent, silentRun;
+  const wchar_t* pid;
+  INT32 mode;
+  bool formerName, toolbarOutdated, launchAfterInstall, autoStart;
+  bool launch;
+  const wchar_t* switches;  // after the quoted program
+  const wchar_t* arguments;  // for a start through the shell
+  bool writeRun;
+};
+
+TEST(LaunchRequest, SwitchesAndRunValueFollowTheInstall) {
+  const Row rows[] = {
+      {"silent fresh install", true, true, L"home", kFreshInstall, false, false, true, true,
+       true, L"", L"", false},
+      {"silent upgrade starts as at log-on", true, true, L"home", kUpgrade, false, false, true, true,
+       true, L" /autostart", L" /autostart", false},
+      {"silent overwrite, outdated toolbar", true, true, L"home", kOverwrite, false, true, true, true,
+       true, L" /updatepro /protype=2 /autostart", L"/updatepro /protype=2 /autostart", false},
+      {"silentrun=0 from the UI", true, false, L"FromUI", kFreshInstall, false, false, true, true,
+       false, L"", L"", true},
+      {"silentrun=0", true, false, L"fromui2", kFreshInstall, false, false, true, true,
+       false, L"", L"", false},
+      {"interactive upgrade from the former name", false, true, L"home", kUpgrade, true, true, true, false,
+       true, L" /updatepro /protype=2 /renametip", L"/renametip", false},
+      {"interactive, not opened, autostart", false, true, L"home", kFreshInstall, false, false, false, true,
+       false, L"", L"", true},
+      {"interactive, opened, no autostart", false, true, L"home", kFreshInstall, false, false, true, false,
+       true, L"", L"", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    SetupContext context;
+    context.productExe = L"C:\\Kelvo\\KelvoCloudEnterpriseSync.exe";
+    context.options.silent = row.silent;
+    context.options.silentRun = row.silentRun;
+    lstrcpynW(context.options.pid, row.pid, 260);
+    context.installMode = row.mode;
+    context.formerNameInstalled = row.formerName;
+    context.shellExtOutdated = row.toolbarOutdated;
+    context.launchAfterInstall = row.launchAfterInstall;
+    context.autoStart = row.autoStart;
+    LaunchRequest request = BuildLaunchRequest(context, context.options);
+    EXPECT_EQ(request.launch, row.launch);
+    EXPECT_EQ(request.writeRun, row.writeRun);
+    if (!row.launch) continue;
+    EXPECT_EQ(ToUtf8(request.command), ToUtf8(L"\"" + context.productExe + L"\"" + row.switches));
+    EXPECT_EQ(ToUtf8(request.file), ToUtf8(L"\"" + context.productExe + L"\""));
+    EXPECT_EQ(ToUtf8(request.arguments), ToUtf8(row.arguments));
+  }
+}
+
+// The loaded extension holds its mutex; the product leaves a hand-over file
+// naming the folder it already restarted the shell for.
+TEST(ShellRestart, NotForAFolderHandedOverNorForAnOutdatedToolbarStillLoaded) {
+  ScopedTempDir temp;
+  ::SetEnvironmentVariableW(L"TMP", temp.path().c_str());
+  ::SetEnvironmentVariableW(L"TEMP", temp.path().c_str());
+  SetupContext context;
+  context.installDir = L"C:\\Kelvo\\Kelvopeltbox";
+  EXPECT_FALSE(ShouldRestartExplorer(context)) << "the extension is not loaded";
+  HANDLE extension = ::CreateMutexW(nullptr, FALSE, L"{8EA635E7-C0BA-41ed-B3B5-56EC1B5FB166}");
+  EXPECT_TRUE(ShouldRestartExplorer(context));
+
+  const std::wstring handOver = temp.Join(L"55d7fdfb.ini");
+  ::WritePrivateProfileStringW(L"main", L"instpath", L"C:\\KELVO\\KELVOPELTBOX", handOver.c_str());
+  EXPECT_FALSE(ShouldRestartExplorer(context));
+  EXPECT_FALSE(FileExists(handOver)) << "the hand-over is used once";
+  ::WritePrivateProfileStringW(L"main", L"instpath", L"C:\\Elsewhere", handOver.c_str());
+  EXPECT_TRUE(ShouldRestartExplorer(context));
+
+  context.installMode = kUpgrade;
+  context.shellExtOutdated = TRUE;
+  context.shellExtCleared = FALSE;
+  EXPECT_FALSE(ShouldRestartExplorer(context));
+  context.shellExtCleared = TRUE;
+  EXPECT_TRUE(ShouldRestartExplorer(context));
+  ::CloseHandle(extension);
+}
+
+}  // namespace
