@@ -2,17 +2,14 @@
 // from the embedded signature, through both ways the installer asks: the
 // export table's trust query and the file-information object.
 //
-// Variants for the tests (one define each): KELVOBASE_CREATE_OBJECT_ONLY
-// exports only "CreateObject"; KELVOBASE_NO_EXPORTS exports neither;
-// KELVOBASE_DISTRUST_ALL answers every trust query with level 3.
+// A variant for the tests: KELVOBASE_DISTRUST_ALL answers every trust query
+// with level 3.
 #include <windows.h>
 
 #include "unpack/KelvoBaseInterface.h"
 #include "unpack/SignatureCheck.h"
 
-#if !defined(KELVOBASE_NO_EXPORTS)
 #define KELVOBASE_EXPORT extern "C" __declspec(dllexport)
-#endif
 
 namespace {
 
@@ -114,7 +111,6 @@ class FileInfo final : public IKelvoFileInfo {
 
 }  // namespace
 
-#if !defined(KELVOBASE_NO_EXPORTS) && !defined(KELVOBASE_CREATE_OBJECT_ONLY)
 KELVOBASE_EXPORT LONG WINAPI InitLibs(KelvoExportTable* table) {
   if (!table || table->count < kFilledSlots) return E_INVALIDARG;
   for (DWORD i = 0; i < kFilledSlots; ++i) table->slots[i] = nullptr;
@@ -123,9 +119,7 @@ KELVOBASE_EXPORT LONG WINAPI InitLibs(KelvoExportTable* table) {
   table->count = kFilledSlots;
   return 0;
 }
-#endif
 
-#if !defined(KELVOBASE_NO_EXPORTS)
 KELVOBASE_EXPORT HRESULT WINAPI CreateObject(const GUID* iid, void** object) {
   if (!iid || !object) return E_POINTER;
   *object = nullptr;
@@ -133,9 +127,3 @@ KELVOBASE_EXPORT HRESULT WINAPI CreateObject(const GUID* iid, void** object) {
   *object = static_cast<IKelvoFileInfo*>(new FileInfo());
   return S_OK;
 }
-#endif
-
-#if defined(KELVOBASE_NO_EXPORTS)
-// Something to export, so the DLL still has an export directory.
-extern "C" __declspec(dllexport) LONG WINAPI KelvoBaseNothing() { return 0; }
-#endif
