@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "util/ElevationFlags.h"
 #include "unpack/FileTrust.h"
 #include "unpack/TrustedLaunch.h"
+#include "util/ElevationFlags.h"
 #include "util/SystemSeam.h"
 #include "util/TokenRights.h"
 #include "util/WindowsVersion.h"

@@ -4,8 +4,8 @@
 #include <objbase.h>
 
 #include "app/Elevation.h"
-#include "install/ExitCodes.h"
 #include "app/InstallApp.h"
+#include "install/ExitCodes.h"
 #include "ui/DisplayScale.h"
 #include "ui/MessageLoop.h"
 

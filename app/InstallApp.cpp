@@ -6,7 +6,6 @@
 #include <stdio.h>
 
 #include "app/CommandLine.h"
-#include "util/MutexProbe.h"
 #include "app/OptionSources.h"
 #include "app/PreChecks.h"
 #include "install/ProductNames.h"
@@ -14,6 +13,7 @@
 #include "ui/DisplayScale.h"
 #include "ui/MessageLoop.h"
 #include "ui/PrivateLicenceDlg.h"
+#include "util/MutexProbe.h"
 
 namespace {
 
@@ -92,7 +92,7 @@ void CInstallApp::StartWorker() {
 
 BOOL CInstallApp::OpenMainWindow() {
   mainDlg.SetInitialClientSize(Scaled(570), Scaled(444));
-  mainWindow = mainDlg.Open(skin, worker, context);
+  HWND mainWindow = mainDlg.Open(skin, worker, context);
   if (!mainWindow) {
     ::PostQuitMessage(0);
     return FALSE;

@@ -1,10 +1,10 @@
 #pragma once
 #include <windows.h>
 
-#include "install/InstallOptions.h"
-#include "install/SetupContext.h"
 #include "install/InstallCallback.h"
+#include "install/InstallOptions.h"
 #include "install/InstallWorker.h"
+#include "install/SetupContext.h"
 #include "ui/MainDlg.h"
 #include "ui/SkinResources.h"
 
@@ -36,8 +36,6 @@ class CInstallApp : public InstallOptions, public IInstallCallback {
   HINSTANCE instance = nullptr;
   SetupContext context;
   CMainDlg mainDlg;
-  // The main window once made (the worker's reports go to mainDlg's handle).
-  HWND mainWindow = nullptr;
   SkinResources skin;
   InstallWorker worker;
 

@@ -4,8 +4,8 @@
 #include <wchar.h>
 
 #include "install/InstallOptions.h"
-#include "install/ProductNames.h"
 #include "install/MachineId.h"
+#include "install/ProductNames.h"
 #include "util/FileVersion.h"
 
 namespace {

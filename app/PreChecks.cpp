@@ -1,9 +1,9 @@
 #include "app/PreChecks.h"
 
 #include "app/InstallApp.h"
+#include "app/UnsupportedWindows.h"
 #include "install/ProductNames.h"
 #include "ui/ScanNotice.h"
-#include "app/UnsupportedWindows.h"
 #include "util/SystemSeam.h"
 #include "util/WindowsVersion.h"
 

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "install/ProductNames.h"
-#include "install/SetupContext.h"
 #include "bench/Timing.h"
 #include "install/InstallCallback.h"
 #include "install/InstallWorker.h"
+#include "install/ProductNames.h"
+#include "install/SetupContext.h"
 #include "util/FolderOps.h"
 
 namespace bench {

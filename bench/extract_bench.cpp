@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "bench/Timing.h"
-#include "util/FolderOps.h"
 #include "unpack/ArchiveLibrary.h"
 #include "unpack/ExtractArchive.h"
 #include "unpack/FolderDacl.h"
 #include "unpack/ResourceUnpack.h"
 #include "unpack/TempPath.h"
 #include "unpack/UnzipCallback.h"
+#include "util/FolderOps.h"
 
 namespace {
 

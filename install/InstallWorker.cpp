@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "util/ElevationFlags.h"
 #include "install/SetupContext.h"
+#include "util/ElevationFlags.h"
 #include "util/FolderOps.h"
 
 InstallWorker::~InstallWorker() {

@@ -7,16 +7,16 @@
 
 #include <string>
 
-#include "util/TokenRights.h"
-#include "util/ElevationFlags.h"
-#include "install/SetupContext.h"
 #include "install/PostInstallLaunch.h"
 #include "install/ProcessList.h"
+#include "install/SetupContext.h"
 #include "install/ShellAutomation.h"
 #include "install/StartProcess.h"
 #include "unpack/FileTrust.h"
 #include "unpack/HeldFile.h"
 #include "unpack/TrustedLaunch.h"
+#include "util/ElevationFlags.h"
+#include "util/TokenRights.h"
 #include "util/WindowsVersion.h"
 
 namespace {

@@ -3,14 +3,14 @@
 
 #include <string>
 
-#include "util/ElevationFlags.h"
-#include "install/ProductNames.h"
-#include "install/SetupContext.h"
-#include "util/VersionCompare.h"
 #include "install/ProductFolder.h"
+#include "install/ProductNames.h"
 #include "install/RegistryNames.h"
+#include "install/SetupContext.h"
 #include "unpack/FileTrust.h"
+#include "util/ElevationFlags.h"
 #include "util/FileVersion.h"
+#include "util/VersionCompare.h"
 
 namespace {
 

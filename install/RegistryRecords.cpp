@@ -4,8 +4,8 @@
 #include <string>
 
 #include "install/ProductNames.h"
-#include "install/SetupContext.h"
 #include "install/RegistryNames.h"
+#include "install/SetupContext.h"
 
 namespace {
 

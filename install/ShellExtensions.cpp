@@ -6,17 +6,18 @@
 #include <memory>
 #include <vector>
 
-#include "util/ElevationFlags.h"
-#include "util/TokenRights.h"
-#include "install/SetupContext.h"
-#include "util/VersionCompare.h"
 #include "install/RunAndWait.h"
+#include "install/SetupContext.h"
 #include "unpack/FileTrust.h"
 #include "unpack/HeldFile.h"
 #include "unpack/TempPath.h"
 #include "unpack/TrustedLaunch.h"
+#include "util/ElevationFlags.h"
 #include "util/FileVersion.h"
+#include "util/FolderOps.h"
 #include "util/SystemSeam.h"
+#include "util/TokenRights.h"
+#include "util/VersionCompare.h"
 #include "util/Windows64.h"
 #include "util/WindowsVersion.h"
 
@@ -27,10 +28,6 @@ constexpr wchar_t kSilentSwitch[] = L" /s ";
 constexpr UINT kMinimumToolbarVersionString = 150;
 constexpr wchar_t kMinimumToolbarVersionFallback[] = L"1.0.1.1030";
 constexpr ULONG kRunAsMask = 0x00001000;
-
-bool Exists(const std::wstring& path) {
-  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 std::wstring InstallPath(const SetupContext& context, const wchar_t* fileName) {
   wchar_t path[260] = {};
@@ -79,7 +76,7 @@ std::wstring RetireFile(const SetupContext& context, const wchar_t* fileName,
   _snwprintf(bak, 259, L"%s.bak", full.c_str());
   ::DeleteFileW(bak);
   if (retired) *retired = RetiredFile{full};
-  if (!Exists(full)) return full;
+  if (!PathExists(full.c_str())) return full;
   // Kept until the extraction has brought the new file: a failed upgrade
   // must not leave the product without it.
   std::wstring copy;
@@ -144,7 +141,7 @@ std::vector<BOOL> RegisterDlls(const SetupContext& context,
   for (const wchar_t* fileName : fileNames) {
     Registration& registration = registrations[next++];
     registration.path = InstallPath(context, fileName);
-    if (!Exists(registration.path)) continue;
+    if (!PathExists(registration.path.c_str())) continue;
     registration.held.reset(new HeldFile(registration.path.c_str()));
     if (!IsTrustedFile(registration.path.c_str())) {
       // The report ends the installer: the DLLs before this one are
@@ -165,17 +162,13 @@ std::vector<BOOL> RegisterDlls(const SetupContext& context,
   return results;
 }
 
-BOOL RegisterDll(const SetupContext& context, const wchar_t* fileName) {
-  return RegisterDlls(context, {fileName}).front();
-}
-
 // Before extraction: notes whether the installed toolbar is too old for the
 // new extension and frees the DLL names the shell may still hold loaded.
 std::vector<RetiredFile> SetupContext::PrepareShellExtensionUpdate() {
   shellExtOutdated = FALSE;
   if (!options.silent) {
     std::wstring bar = InstallPath(*this, shell_ext::kBar);
-    if (Exists(bar)) {
+    if (PathExists(bar.c_str())) {
       std::wstring installed = ReadFileVersionText(bar.c_str());
       shellExtOutdated = CompareVersions(installed.c_str(), MinimumToolbarVersion(resources).c_str()) < 0;
     }
@@ -192,7 +185,7 @@ std::vector<RetiredFile> SetupContext::PrepareShellExtensionUpdate() {
   bool leftOver = false;
   for (const wchar_t* name : {shell_ext::kShellExt, shell_ext::kShellExt64}) {
     std::wstring full = InstallPath(*this, name);
-    leftOver = leftOver || Exists(full) || Exists(full + L".bak");
+    leftOver = leftOver || PathExists(full.c_str()) || PathExists((full + L".bak").c_str());
   }
   shellExtCleared = !leftOver;
   return retired;
@@ -231,7 +224,7 @@ BOOL SetupContext::RegisterShellExtensions() {
 // itself ("/reg"), elevated when it can be.
 void SetupContext::RequestProductRegistration() {
   if (IsVistaOrLater() && !IsElevated()) return;
-  if (!Exists(productExe)) return;
+  if (!PathExists(productExe.c_str())) return;
   HeldFile held(productExe.c_str());
   if (!Restarted) {
     if (!VerifyOrReport(productExe)) return;

@@ -27,11 +27,9 @@ std::wstring RetireFile(const SetupContext& context, const wchar_t* fileName,
 // folder cannot be read. A DLL's quoted path follows it.
 const wchar_t* RegistrationPrefix();
 
-// Registers one DLL of the install folder through regsvr32, falling back to
-// its DllInstall. FALSE when the file is missing or neither route succeeds.
-BOOL RegisterDll(const SetupContext& context, const wchar_t* fileName);
-// The same for several DLLs at once, their regsvr32 runs side by side; the
-// results in the order given.
+// Registers DLLs of the install folder through regsvr32, their runs side by
+// side, each falling back to its DllInstall; the results in the order given,
+// FALSE where the file is missing or neither route succeeded.
 std::vector<BOOL> RegisterDlls(const SetupContext& context,
                                std::initializer_list<const wchar_t*> fileNames);
 

@@ -3,15 +3,15 @@
 #include <shlwapi.h>
 #include <wchar.h>
 
-#include "util/TokenRights.h"
-#include "install/SetupContext.h"
 #include "install/OverlayLoad.h"
 #include "install/ProcessList.h"
 #include "install/RunAndWait.h"
+#include "install/SetupContext.h"
 #include "install/ShellAutomation.h"
 #include "unpack/FileTrust.h"
 #include "unpack/HeldFile.h"
 #include "unpack/TrustedLaunch.h"
+#include "util/TokenRights.h"
 #include "util/WindowsVersion.h"
 
 namespace {

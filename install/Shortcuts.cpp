@@ -7,13 +7,13 @@
 #include <string>
 
 #include "install/ProductNames.h"
-#include "install/SetupContext.h"
-#include "util/VersionCompare.h"
 #include "install/RegistryNames.h"
+#include "install/SetupContext.h"
 #include "install/ShellLink.h"
 #include "install/ShellVerbs.h"
 #include "util/FolderOps.h"
 #include "util/SystemSeam.h"
+#include "util/VersionCompare.h"
 #include "util/WindowsVersion.h"
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include <shlwapi.h>
 
+#include "install/ProcessList.h"
 #include "install/ProductNames.h"
 #include "install/SetupContext.h"
-#include "install/ProcessList.h"
 #include "util/FolderOps.h"
 
 namespace {

@@ -3,14 +3,14 @@
 #include <shlwapi.h>
 #include <stdio.h>
 
-#include "util/ElevationFlags.h"
 #include "install/ExitCodes.h"
-#include "install/ProductNames.h"
 #include "install/ProductFolder.h"
+#include "install/ProductNames.h"
 #include "install/StopProduct.h"
 #include "res/resource.h"
 #include "ui/DisplayScale.h"
 #include "ui/MainDlg.h"
+#include "util/ElevationFlags.h"
 #include "util/FolderOps.h"
 #include "util/SystemSeam.h"
 

@@ -1,7 +1,7 @@
 #include "ui/ScanNotice.h"
 
-#include "util/MutexProbe.h"
 #include "install/ProductNames.h"
+#include "util/MutexProbe.h"
 
 namespace {
 

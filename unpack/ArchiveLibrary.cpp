@@ -6,8 +6,8 @@
 #include "unpack/FolderDacl.h"
 #include "unpack/ResourceUnpack.h"
 #include "unpack/ResourceUnpackEx.h"
-#include "unpack/TrustedLoad.h"
 #include "unpack/TempPath.h"
+#include "unpack/TrustedLoad.h"
 #include "util/FolderOps.h"
 
 namespace {

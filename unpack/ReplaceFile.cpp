@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "util/FolderOps.h"
+
 namespace {
 
 // A target that cannot be moved to ".bak" is retried under numbered
@@ -13,7 +15,6 @@ namespace {
 constexpr int kNumberedBackupAttempts = 10;
 constexpr DWORD kRetryPauseMs = 200;
 
-bool Exists(const wchar_t* path) { return ::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring NumberedBackup(const wchar_t* target, int number) {
   wchar_t name[MAX_PATH] = {};
@@ -47,7 +48,7 @@ bool ReplaceFileWithBackup(const wchar_t* source, const wchar_t* target, DWORD m
                            bool* targetExisted) {
   const std::wstring backup = std::wstring(target) + L".bak";
   std::wstring movedTo;
-  const bool existed = Exists(target);
+  const bool existed = PathExists(target);
   if (targetExisted) *targetExisted = existed;
   if (existed) movedTo = MoveTargetAside(target, backup);
 
@@ -55,22 +56,22 @@ bool ReplaceFileWithBackup(const wchar_t* source, const wchar_t* target, DWORD m
   // A move the caller delays until restart leaves the target empty for now.
   const bool delayed = (moveFlags & MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
   // Where nothing was moved aside, a move that worked needs no second look.
-  const bool arrived = moved && (delayed || movedTo.empty() || Exists(target));
+  const bool arrived = moved && (delayed || movedTo.empty() || PathExists(target));
   // The new file is not in place now: put back what this call moved aside,
   // from the name it really went to. Without REPLACE_EXISTING, so whatever
   // stands at the target is never overwritten.
-  if (!movedTo.empty() && !Exists(target)) {
+  if (!movedTo.empty() && !PathExists(target)) {
     ::MoveFileExW(movedTo.c_str(), target, 0);
   }
 
-  if (!movedTo.empty() && movedTo != backup && Exists(movedTo.c_str()) && Exists(target)) {
+  if (!movedTo.empty() && movedTo != backup && PathExists(movedTo.c_str()) && PathExists(target)) {
     // A numbered backup of a file nobody holds is dropped; a held one stays
     // for whoever holds it.
     ::DeleteFileW(movedTo.c_str());
   }
   // The plain ".bak" is ours, from this call or an earlier run; it goes once
   // it is not the only copy left of the old file.
-  if (Exists(backup.c_str()) && (movedTo != backup || Exists(target))) {
+  if (PathExists(backup.c_str()) && (movedTo != backup || PathExists(target))) {
     if (!::DeleteFileW(backup.c_str())) {
       ::MoveFileExW(backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     }

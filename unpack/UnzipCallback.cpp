@@ -14,10 +14,6 @@ std::wstring WithBackslash(const std::wstring& folder) {
   return folder + L"\\";
 }
 
-bool Exists(const std::wstring& path) {
-  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // A folder made at the target has none of these; one moved in whole may have
 // been given them by its archive item while it was staged.
 constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
@@ -81,7 +77,7 @@ void CUnzipCallback::MakeParentFolder(const std::wstring& destination) {
 
 bool CUnzipCallback::PlaceItem(const Item& item) {
   std::wstring source = stagingFolder_ + item.relativePath;
-  if (!Exists(source)) return true;
+  if (!PathExists(source.c_str())) return true;
   std::wstring destination = targetFolder_ + item.relativePath;
   if (item.isDirectory) {
     // Created the plain way, like the install folder itself: the shell's
@@ -103,7 +99,7 @@ bool CUnzipCallback::PlaceItem(const Item& item) {
     return true;
   }
   // The earlier copy kept its place: the product still has that file.
-  return Exists(destination);
+  return PathExists(destination.c_str());
 }
 
 // A folder the target does not have yet, with everything staged below it, is
@@ -120,7 +116,7 @@ bool CUnzipCallback::MoveWholeFolder(const Item& item) {
   if (StrStrIW(item.relativePath.c_str(), L"..")) return false;
   std::wstring source = stagingFolder_ + item.relativePath;
   std::wstring destination = targetFolder_ + item.relativePath;
-  if (Exists(destination) || !Exists(source)) return false;
+  if (PathExists(destination.c_str()) || !PathExists(source.c_str())) return false;
   MakeParentFolder(destination);
   if (!::MoveFileExW(source.c_str(), destination.c_str(), 0)) return false;
   movedFolders_.push_back(item.relativePath + L"\\");

@@ -3,6 +3,10 @@
 #include <shlwapi.h>
 #include <wchar.h>
 
+bool PathExists(const wchar_t* path) {
+  return ::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool CreateFolderTree(const wchar_t* folder) {
   if (::PathIsDirectoryW(folder)) return true;
   wchar_t parent[MAX_PATH] = {};

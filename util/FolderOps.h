@@ -4,6 +4,9 @@
 // Folder creation and removal shared by unpacking, the install steps and the UI.
 // Paths are plain wide-character paths of at most 259 characters.
 
+// A file or folder of that name is there.
+bool PathExists(const wchar_t* path);
+
 // True when the folder exists afterwards (created, parents first, or already there).
 bool CreateFolderTree(const wchar_t* folder);
 

@@ -6,8 +6,8 @@
 #include <map>
 #include <string>
 
-#include "install/ProductNames.h"
 #include "install/NamespaceFolder.h"
+#include "install/ProductNames.h"
 #include "install/RegistryNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerRun.h"

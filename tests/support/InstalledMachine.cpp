@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "install/ProductNames.h"
 #include "install/ProcessList.h"
+#include "install/ProductNames.h"
 #include "support/InstallerRun.h"
 #include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "app/Elevation.h"
-#include "util/ElevationFlags.h"
 #include "support/SeamFakes.h"
 #include "support/TestFiles.h"
+#include "util/ElevationFlags.h"
 
 namespace {
 

@@ -6,13 +6,13 @@
 
 #include <string>
 
-#include "util/ElevationFlags.h"
 #include "install/ProductNames.h"
-#include "install/SetupContext.h"
 #include "install/RegistryNames.h"
+#include "install/SetupContext.h"
 #include "support/InstalledMachine.h"
 #include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"
+#include "util/ElevationFlags.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "install/SetupContext.h"
 #include "install/PostInstallLaunch.h"
+#include "install/SetupContext.h"
 #include "install/ShellRestart.h"
 #include "support/TestFiles.h"
 

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "install/InstallOptions.h"
 #include "app/PreChecks.h"
+#include "install/InstallOptions.h"
 #include "install/SetupContext.h"
 #include "support/RegistrySandbox.h"
 #include "support/SeamFakes.h"
