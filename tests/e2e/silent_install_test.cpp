@@ -51,7 +51,7 @@ TEST(SilentInstall, FreshMachineGetsTheWholeInstallAndTheProductStarted) {
   EXPECT_EQ(mid.find_first_not_of(L"0123456789abcdef"), std::wstring::npos) << ToUtf8(mid);
   const std::map<std::wstring, std::wstring> expected = {
       {L"InstallLocation", folder},          {L"DisplayName", kName},
-      {L"UninstallString", folder + L"\\uninstall.exe"},
+      {L"UninstallString", L"\"" + folder + L"\\uninstall.exe\""},
       {L"DisplayIcon", exe},                 {L"DisplayVersion", KELVO_OWN_VERSION_TEXT},
       {L"NSIS:StartMenuDir", kName},         {L"URLInfoAbout", L"https://kelvo.com"},
       {L"Publisher", L"Kelvo安全中心"},      {L"pid", L"home"},
