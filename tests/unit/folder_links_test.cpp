@@ -23,9 +23,11 @@ TEST(FolderLinks, RemovalAndPermissionPassLeaveWhatALinkPointsTo) {
   fakes::ReportFolderAsLink(L"link");
 
   EXPECT_TRUE(CopyFolderDacl(tree.c_str(), dir.path().c_str()));
-  const auto& listed = fakes::listings;
-  EXPECT_NE(std::find(listed.begin(), listed.end(), tree + L"\\*"), listed.end()) << "no walk";
-  EXPECT_EQ(std::find(listed.begin(), listed.end(), tree + L"\\link\\*"), listed.end());
+  auto listed = [](const std::wstring& pattern) {
+    return std::count(fakes::listings.begin(), fakes::listings.end(), pattern) > 0;
+  };
+  EXPECT_TRUE(listed(tree + L"\\*")) << "no walk";
+  EXPECT_FALSE(listed(tree + L"\\link\\*")) << "the permission pass went through the link";
 
   DeleteDirectoryTreeDeferred(tree.c_str());
   EXPECT_FALSE(FileExists(tree + L"\\extracted.txt"));
