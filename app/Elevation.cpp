@@ -20,9 +20,10 @@ constexpr ULONG kRunAsMask = 0x00001000;
 
 }  // namespace
 
+bool HasAdministratorRights() { return IsAdministrator() || (IsVistaOrLater() && IsElevated()); }
+
 int Elevate(const wchar_t* argumentString, int showCommand) {
-  if (IsAdministrator()) return 0;
-  if (IsVistaOrLater() && IsElevated()) return 0;
+  if (HasAdministratorRights()) return 0;
   const wchar_t* arguments = argumentString ? argumentString : L"";
   // The relaunched copy never relaunches again, whatever rights it got.
   if (wcsstr(arguments, kRestartSwitch)) {

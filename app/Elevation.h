@@ -7,3 +7,7 @@
 // here, with GreenMode set when the user declined or the copy still lacks
 // the rights.
 int Elevate(const wchar_t* argumentString, int showCommand);
+
+// The process holds administrator rights: a member of Administrators, or an
+// elevated token on Windows Vista and later.
+bool HasAdministratorRights();

@@ -8,6 +8,28 @@
 #include "install/ExitCodes.h"
 #include "ui/DisplayScale.h"
 #include "ui/MessageLoop.h"
+#include "unpack/BaseLibrary.h"
+#include "unpack/WorkFolder.h"
+#include "util/ElevationFlags.h"
+
+namespace {
+
+// What the elevated run unpacks and loads lives in its own work folder,
+// where no program without rights can swap or plant a file; the folder goes
+// when the run ends, the base library loaded from it first let go.
+class ScopedWorkFolder {
+ public:
+  ScopedWorkFolder() {
+    if (!GreenMode && HasAdministratorRights()) CreateWorkFolder();
+  }
+  ~ScopedWorkFolder() {
+    if (!WorkFolderPath()[0]) return;
+    UnloadBaseLibrary();
+    RemoveWorkFolder();
+  }
+};
+
+}  // namespace
 
 int Entry(HINSTANCE instance, const wchar_t* argumentString, int showCommand) {
   DisplayScale::Instance().SetFromMonitor();
@@ -16,6 +38,7 @@ int Entry(HINSTANCE instance, const wchar_t* argumentString, int showCommand) {
   // exists, so the two never collide.
   if (Elevate(arguments, showCommand) == 1) return 0;
 
+  ScopedWorkFolder workFolder;
   CInstallApp& app = App();
   if (!app.Init(instance, arguments)) return app.silent ? kExitAnotherInstance : 0;
 

@@ -74,7 +74,9 @@ void SetupContext::WriteUninstallEntry() {
   const std::wstring values[][2] = {
       {L"InstallLocation", installDir},
       {L"DisplayName", productName},
-      {L"UninstallString", installDir + L"\\" + kUninstaller},
+      // Quoted: unquoted, a space in the folder lets Windows start the part
+      // in front of it ("C:\My.exe") instead.
+      {L"UninstallString", L"\"" + installDir + L"\\" + kUninstaller + L"\""},
       {L"DisplayIcon", productExe},
       {L"DisplayVersion", options.ownVersion},
       {L"NSIS:StartMenuDir", productName},

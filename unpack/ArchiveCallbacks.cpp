@@ -1,6 +1,7 @@
 #include "unpack/ArchiveCallbacks.h"
 
 #include <stdio.h>
+#include <wchar.h>
 
 #include "unpack/ArchiveStreams.h"
 #include "util/FolderOps.h"
@@ -29,6 +30,42 @@ bool FreshFileHasAttributes(UInt32 attributes) {
                                FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY |
                                FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   return (attributes & kSettable) == FILE_ATTRIBUTE_ARCHIVE;
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// A name Windows takes for a device, whatever extension follows ("nul.txt").
+bool IsDeviceName(const std::wstring& name) {
+  std::wstring base = name.substr(0, name.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.pop_back();
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
+    if (_wcsicmp(base.c_str(), device) == 0) return true;
+  }
+  return base.size() == 4 && (_wcsnicmp(base.c_str(), L"COM", 3) == 0 ||
+                              _wcsnicmp(base.c_str(), L"LPT", 3) == 0) &&
+         base[3] >= L'1' && base[3] <= L'9';
+}
+
+// An item path names a place below the output folder and nothing else: no
+// root, drive or device prefix, no stream (':'), no "." or ".." (nor a name
+// ending in a dot or space, which Windows trims to one of those), no device
+// name, no character Windows refuses in a name.
+bool StaysInsideItsFolder(const std::wstring& path) {
+  if (path.empty() || IsSeparator(path[0])) return false;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = start;
+    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    std::wstring name = path.substr(start, end - start);
+    if (name.empty() || name.back() == L'.' || name.back() == L' ' || IsDeviceName(name)) {
+      return false;
+    }
+    for (wchar_t c : name) {
+      if (c < 0x20 || wcschr(L":*?\"<>|", c)) return false;
+    }
+    start = end + 1;
+  }
+  return true;
 }
 
 }  // namespace
@@ -141,6 +178,13 @@ STDMETHODIMP CArchiveExtractCallback::GetStream(UInt32 index, ISequentialOutStre
     } else {
       return E_FAIL;
     }
+  }
+
+  // Refused before anything is made for it: an archive that tries to write
+  // elsewhere is a damaged one.
+  if (!StaysInsideItsFolder(relativePath_)) {
+    damaged_ = true;
+    return E_ABORT;
   }
 
   if (askExtractMode != NArchive::NExtract::NAskMode::kExtract) return S_OK;

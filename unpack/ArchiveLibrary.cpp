@@ -14,9 +14,9 @@ namespace {
 
 HMODULE g_library = nullptr;
 
-// The copy lies in the user's temporary folder, which every program of the
-// user's may write: it is loaded only while it is still the signed library
-// packed here, checked and loaded under one hold.
+// Without rights the copy lies in the user's temporary folder, which every
+// program of the user's may write: it is loaded only while it is still the
+// signed library packed here, checked and loaded under one hold.
 bool LoadLibraryFile(const wchar_t* path) {
   if (g_library) return true;
   g_library = LoadTrustedLibrary(path);

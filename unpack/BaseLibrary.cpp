@@ -36,13 +36,15 @@ BOOL UnpackBaseLibrary(wchar_t* path, DWORD length) {
 
 BOOL LoadBaseLibrary() {
   CKelvoBaseExportFuncs& base = g_baseLibrary;
-  if (base.ready()) return TRUE;
+  if (base.attempted()) return base.ready();
   // Unpacked again on every call until the one attempt has run: the answer
   // is then read from the instance.
   wchar_t path[MAX_PATH] = {};
   if (!UnpackBaseLibrary(path, MAX_PATH) || !path[0] || path[1] != L':') return FALSE;
   return base.LoadOnce(path);
 }
+
+void UnloadBaseLibrary() { g_baseLibrary.Unload(); }
 
 bool CKelvoBaseExportFuncs::CheckFileTrust(const wchar_t* path, LONG* level) {
   if (auto query = reinterpret_cast<KelvoTrustQueryFunc>(ExportSlot(kTrustQuerySlot))) {

@@ -10,3 +10,6 @@ BOOL UnpackBaseLibrary(wchar_t* path, DWORD length);
 // Unpacks, verifies, loads and binds the base library, once per process.
 // True when it is ready.
 BOOL LoadBaseLibrary();
+
+// Frees the base library for good: its file may then be deleted.
+void UnloadBaseLibrary();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "util/StandardOutput.h"
+#include "util/SystemSeam.h"
 #include "util/WindowsVersion.h"
 
 namespace {
@@ -25,22 +26,27 @@ void SetDacl(const std::wstring& path, PACL dacl) {
   if (error != ERROR_SUCCESS) WriteStandardOutputLine(L"SetNamedSecurityInfo Error %u\n", error);
 }
 
+// A link (junction, symbolic link) is left alone: setting a DACL on it sets
+// it on what it points to, maybe a folder of the system's.
 void ApplyDaclToTree(const std::wstring& path, PACL dacl) {
-  if (!::PathFileExistsW(path.c_str())) return;
+  DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return;
   SetDacl(path, dacl);
   WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &found);
+  HANDLE search = Seam().FindFirstFileW((path + L"\\*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     std::wstring name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
+    if (name == L"." || name == L".." || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      continue;
+    }
     std::wstring child = path + L"\\" + name;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       ApplyDaclToTree(child, dacl);
     } else {
       SetDacl(child, dacl);
     }
-  } while (::FindNextFileW(search, &found));
+  } while (Seam().FindNextFileW(search, &found));
   ::FindClose(search);
 }
 

@@ -55,6 +55,17 @@ class CKelvoPublicDLLHelper {
     return ready_;
   }
 
+  // At the end of the run, so the file can be deleted. Never loaded again.
+  void Unload() {
+    ::EnterCriticalSection(&lock_);
+    ready_ = false;
+    createObject_ = nullptr;
+    table_.count = 0;
+    if (module_) ::FreeLibrary(module_);
+    module_ = nullptr;
+    ::LeaveCriticalSection(&lock_);
+  }
+
   bool ready() const { return ready_; }
   bool attempted() const { return attempted_; }
   HMODULE module() const { return module_; }

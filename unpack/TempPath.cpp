@@ -3,6 +3,9 @@
 #include <objbase.h>
 #include <shlwapi.h>
 #include <stdio.h>
+#include <wchar.h>
+
+#include "unpack/WorkFolder.h"
 
 namespace {
 
@@ -12,7 +15,12 @@ constexpr int kNameAttempts = 10;
 
 bool MakeTempPath(std::wstring& out) {
   wchar_t folder[1024] = {};
-  ::GetTempPathW(1024, folder);
+  // An elevated run keeps its files out of the user's reach.
+  if (WorkFolderPath()[0]) {
+    wcsncpy(folder, WorkFolderPath(), 1023);
+  } else {
+    ::GetTempPathW(1024, folder);
+  }
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     GUID guid = {};
     ::CoCreateGuid(&guid);

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <string>
 
-// An unused "{GUID}.tmp" path in the user's temporary folder. Only tested,
-// not created. False after 10 names that all existed.
+// An unused "{GUID}.tmp" path in the run's work folder when there is one
+// (WorkFolder.h), else in the user's temporary folder. Only tested, not
+// created. False after 10 names that all existed.
 bool MakeTempPath(std::wstring& out);

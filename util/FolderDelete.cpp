@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include "util/SystemSeam.h"
+
 namespace {
 
 // Every name is cut to MAX_PATH - 1 characters, as the Win32 file calls take them.
@@ -24,22 +26,33 @@ void DeleteFileAtRestart(const wchar_t* path) {
   ::MoveFileExW(aside, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
+constexpr DWORD kFolderLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+
 bool DeleteTree(const wchar_t* folder, bool deferUndeletableFiles) {
+  // A link (junction, symbolic link) is removed itself; what it points to,
+  // maybe a folder of the system's, is never walked.
+  DWORD attributes = ::GetFileAttributesW(folder);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kFolderLink) == kFolderLink) {
+    return ::RemoveDirectoryW(folder) != FALSE;
+  }
   wchar_t pattern[MAX_PATH] = {};
   JoinPath(pattern, folder, L"*.*");
   WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileW(pattern, &found);
+  HANDLE search = Seam().FindFirstFileW(pattern, &found);
   if (search == INVALID_HANDLE_VALUE) return false;
   do {
     if (IsDotEntry(found.cFileName)) continue;
     wchar_t child[MAX_PATH] = {};
     JoinPath(child, folder, found.cFileName);
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if ((found.dwFileAttributes & kFolderLink) == kFolderLink) {
+      ::RemoveDirectoryW(child);
+    } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       DeleteTree(child, false);
     } else if (!::DeleteFileW(child) && deferUndeletableFiles) {
+      // A file link is deleted itself as well.
       DeleteFileAtRestart(child);
     }
-  } while (::FindNextFileW(search, &found));
+  } while (Seam().FindNextFileW(search, &found));
   ::FindClose(search);
   // A read-only folder cannot be removed; the archive bit alone clears that.
   ::SetFileAttributesW(folder, FILE_ATTRIBUTE_ARCHIVE);

@@ -17,6 +17,8 @@ SystemSeam RealCalls() {
   s.CloseHandle = ::CloseHandle;
   s.SHChangeNotify = ::SHChangeNotify;
   s.GetDiskFreeSpaceExW = ::GetDiskFreeSpaceExW;
+  s.FindFirstFileW = ::FindFirstFileW;
+  s.FindNextFileW = ::FindNextFileW;
   return s;
 }
 

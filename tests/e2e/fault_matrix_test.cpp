@@ -55,8 +55,12 @@ class DamagedPackageOverAnInstall : public ::testing::Test {
   HMODULE shellExtension_ = nullptr;
 };
 
-TEST_F(DamagedPackageOverAnInstall, ArchiveCutOrBitFlippedAnywhere) {
+// An archive whose item would land outside the folder it is unpacked into
+// ("..\evil.txt") is a damaged one too.
+TEST_F(DamagedPackageOverAnInstall, ArchiveCutBitFlippedAnywhereOrLeavingItsFolder) {
   const std::string archive = InstallerResourceBytes(L"ID_KELVOZIP_MAIN", L"BINARY");
+  std::string escaping;
+  ASSERT_TRUE(ReadFileBytes(std::wstring(KELVO_TEST_DATA_WIN) + L"\\escape.7z", &escaping));
   ASSERT_GT(archive.size(), 1000000u);
   auto cut = [&](double at) { return archive.substr(0, static_cast<size_t>(archive.size() * at)); };
   auto flipped = [&](double at) {
@@ -72,7 +76,9 @@ TEST_F(DamagedPackageOverAnInstall, ArchiveCutOrBitFlippedAnywhere) {
       {"cut at 99.9 %", L"ID_KELVOZIP_MAIN", L"BINARY", cut(0.999)},
       {"bit flipped at 0.01 %", L"ID_KELVOZIP_MAIN", L"BINARY", flipped(0.0001)},
       {"bit flipped at 50 %", L"ID_KELVOZIP_MAIN", L"BINARY", flipped(0.5)},
-      {"bit flipped at 99.99 %", L"ID_KELVOZIP_MAIN", L"BINARY", flipped(0.9999)}});
+      {"bit flipped at 99.99 %", L"ID_KELVOZIP_MAIN", L"BINARY", flipped(0.9999)},
+      {"item ..\\evil.txt", L"ID_KELVOZIP_MAIN", L"BINARY", escaping}});
+  EXPECT_FALSE(FileExists(L"C:\\Program Files (x86)\\Kelvo\\evil.txt"));
 }
 
 // The library's copy lies in a folder every program of the user's may write:

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
+#include <set>
 #include <string>
+#include <thread>
 
 #include "install/NamespaceFolder.h"
 #include "install/ProductNames.h"
@@ -26,13 +29,45 @@ std::wstring TempFolder() {
   return temp;
 }
 
+// Names that appear in the folders while the watch lasts: looked for every
+// few milliseconds.
+class NewNames {
+ public:
+  explicit NewNames(const std::vector<std::wstring>& folders) {
+    for (const std::wstring& folder : folders) before_[folder] = ListFolder(folder);
+    poll_ = std::thread([this] {
+      for (bool last = false; !last; ::Sleep(5)) {
+        last = ended_;
+        for (const auto& [folder, old] : before_) {
+          for (const std::wstring& name : ListFolder(folder)) {
+            if (std::find(old.begin(), old.end(), name) == old.end()) seen_.insert(folder + name);
+          }
+        }
+      }
+    });
+  }
+  std::set<std::wstring> Stop() {
+    ended_ = true;
+    poll_.join();
+    return seen_;
+  }
+
+ private:
+  std::map<std::wstring, std::vector<std::wstring>> before_;
+  std::set<std::wstring> seen_;
+  std::atomic<bool> ended_{false};
+  std::thread poll_;
+};
+
 // The users' case: the 32-bit installer on 64-bit Windows. A scan runs and
 // the shell extension is loaded meanwhile.
 TEST(SilentInstall, FreshMachineGetsTheWholeInstallAndTheProductStarted) {
   HANDLE scan = ::CreateMutexW(nullptr, FALSE, L"Global\\KelvoDsMainMutex_ScanInProgress");
   HANDLE extension = ::CreateMutexW(nullptr, FALSE, L"{8EA635E7-C0BA-41ed-B3B5-56EC1B5FB166}");
-  const std::vector<std::wstring> tempBefore = ListFolder(TempFolder());
+  const std::wstring systemTemp = L"C:\\windows\\temp\\";
+  NewNames watch({TempFolder(), systemTemp});
   InstallerRun::Outcome outcome = RunInstallerToEnd(L"/S");
+  const std::set<std::wstring> appeared = watch.Stop();
   ::CloseHandle(scan);
   EXPECT_EQ(outcome.exitCode, 0u);
   EXPECT_TRUE(outcome.agreementShown) << "a fresh install asks for the agreement, even silent";
@@ -51,7 +86,7 @@ TEST(SilentInstall, FreshMachineGetsTheWholeInstallAndTheProductStarted) {
   EXPECT_EQ(mid.find_first_not_of(L"0123456789abcdef"), std::wstring::npos) << ToUtf8(mid);
   const std::map<std::wstring, std::wstring> expected = {
       {L"InstallLocation", folder},          {L"DisplayName", kName},
-      {L"UninstallString", folder + L"\\uninstall.exe"},
+      {L"UninstallString", L"\"" + folder + L"\\uninstall.exe\""},
       {L"DisplayIcon", exe},                 {L"DisplayVersion", KELVO_OWN_VERSION_TEXT},
       {L"NSIS:StartMenuDir", kName},         {L"URLInfoAbout", L"https://kelvo.com"},
       {L"Publisher", L"Kelvo安全中心"},      {L"pid", L"home"},
@@ -99,12 +134,15 @@ TEST(SilentInstall, FreshMachineGetsTheWholeInstallAndTheProductStarted) {
       << "the product was not started";
   ::CloseHandle(extension);
 
-  // What the install put into the temporary folder is gone, but for the base
-  // library, which stays where the signature check loaded it from.
-  for (const std::wstring& name : ListFolder(TempFolder())) {
-    if (std::find(tempBefore.begin(), tempBefore.end(), name) != tempBefore.end()) continue;
-    EXPECT_TRUE(FileExists(TempFolder() + name + L"\\Kelvobase.dll")) << "left: " << ToUtf8(name);
+  // The elevated run unpacked nothing where the user's programs may write:
+  // all went into one folder of its own in the system's, gone afterwards.
+  int workFolders = 0;
+  for (const std::wstring& path : appeared) {
+    EXPECT_EQ(path.rfind(systemTemp, 0), 0u) << "in the user's folder: " << ToUtf8(path);
+    EXPECT_FALSE(FileExists(path)) << "left: " << ToUtf8(path);
+    workFolders += path.size() == systemTemp.size() + 42 && path.substr(path.size() - 4) == L".tmp";
   }
+  EXPECT_EQ(workFolders, 1);
 }
 
 // A deployment tool's "/D=" names a folder of the user's, on another drive:

@@ -126,4 +126,27 @@ inline void UseFreeSpace(ULONGLONG bytes) {
   };
 }
 
+// Folder links, which Wine cannot make: a real folder of this name is
+// reported to the folder walks as a junction; every listing they ask for is noted.
+inline std::wstring linkName;
+inline std::vector<std::wstring> listings;
+inline void MarkLink(WIN32_FIND_DATAW* found) {
+  if (linkName == found->cFileName) found->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+}
+inline void ReportFolderAsLink(const std::wstring& name) {
+  linkName = name;
+  listings.clear();
+  Seam().FindFirstFileW = [](LPCWSTR pattern, LPWIN32_FIND_DATAW found) WINAPI -> HANDLE {
+    listings.push_back(pattern);
+    HANDLE search = ::FindFirstFileW(pattern, found);
+    if (search != INVALID_HANDLE_VALUE) MarkLink(found);
+    return search;
+  };
+  Seam().FindNextFileW = [](HANDLE search, LPWIN32_FIND_DATAW found) WINAPI -> BOOL {
+    BOOL more = ::FindNextFileW(search, found);
+    if (more) MarkLink(found);
+    return more;
+  };
+}
+
 }  // namespace fakes
