@@ -6,9 +6,8 @@
 #include <string>
 
 #include "util/StandardOutput.h"
+#include "util/SystemSeam.h"
 #include "util/WindowsVersion.h"
-
-namespace {
 
 bool DriveKeepsAcls(const wchar_t* path) {
   wchar_t root[4] = {path[0], L':', L'\\', L'\0'};
@@ -19,15 +18,16 @@ bool DriveKeepsAcls(const wchar_t* path) {
   return (flags & FILE_PERSISTENT_ACLS) != 0;
 }
 
-void SetDacl(const std::wstring& path, PACL dacl) {
-  DWORD error = ::SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
-                                        DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl, nullptr);
+namespace {
+
+void SetDacl(const std::wstring& path, PACL dacl, SECURITY_INFORMATION how) {
+  DWORD error = Seam().SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
+                                             how, nullptr, nullptr, dacl, nullptr);
   if (error != ERROR_SUCCESS) WriteStandardOutputLine(L"SetNamedSecurityInfo Error %u\n", error);
 }
 
-void ApplyDaclToTree(const std::wstring& path, PACL dacl) {
-  if (!::PathFileExistsW(path.c_str())) return;
-  SetDacl(path, dacl);
+// Every file and folder below path, each folder before what it holds.
+void ApplyDaclBelow(const std::wstring& path, PACL dacl, SECURITY_INFORMATION how) {
   WIN32_FIND_DATAW found;
   HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
@@ -35,13 +35,16 @@ void ApplyDaclToTree(const std::wstring& path, PACL dacl) {
     std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
     std::wstring child = path + L"\\" + name;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      ApplyDaclToTree(child, dacl);
-    } else {
-      SetDacl(child, dacl);
-    }
+    SetDacl(child, dacl, how);
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ApplyDaclBelow(child, dacl, how);
   } while (::FindNextFileW(search, &found));
   ::FindClose(search);
+}
+
+void ApplyDaclToTree(const std::wstring& path, PACL dacl) {
+  if (!::PathFileExistsW(path.c_str())) return;
+  SetDacl(path, dacl, DACL_SECURITY_INFORMATION);
+  ApplyDaclBelow(path, dacl, DACL_SECURITY_INFORMATION);
 }
 
 bool DrivesKeepAcls(const wchar_t* targetFolder, const wchar_t* sourceFolder) {
@@ -76,4 +79,11 @@ bool CopyFolderDacl(const wchar_t* targetFolder, const wchar_t* sourceFolder) {
   }
   if (descriptor) ::LocalFree(descriptor);
   return true;
+}
+
+void InheritDaclBelow(const wchar_t* folder) {
+  // No entry of its own: each item has what its folder hands down.
+  ACL none;
+  if (!::InitializeAcl(&none, sizeof(none), ACL_REVISION)) return;
+  ApplyDaclBelow(folder, &none, DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION);
 }

@@ -1,12 +1,14 @@
 #pragma once
 #include <windows.h>
+#include <aclapi.h>
 #include <shellapi.h>
 
 // The few Windows calls whose outcome a test cannot arrange for real under
 // Wine: the user's answer to the elevation prompt, a standard user's token,
 // device controls of hardware that is not there, message-box answers, the
 // shell's pin verbs and change notices, which Wine's shell does not act on,
-// the browser a download link would open, and a volume's free space.
+// the browser a download link would open, a volume's free space, and file
+// permissions, which Wine keeps only as the owner's and others' mode bits.
 // Every entry defaults to the real call; tests may swap one and must put the
 // defaults back (ResetSystemSeam).
 struct SystemSeam {
@@ -28,6 +30,8 @@ struct SystemSeam {
   // Free space a test cannot arrange on a real volume.
   BOOL(WINAPI* GetDiskFreeSpaceExW)(LPCWSTR root, PULARGE_INTEGER callerFree,
                                     PULARGE_INTEGER total, PULARGE_INTEGER totalFree);
+  DWORD(WINAPI* SetNamedSecurityInfoW)(LPWSTR name, SE_OBJECT_TYPE type, SECURITY_INFORMATION what,
+                                       PSID owner, PSID group, PACL dacl, PACL sacl);
 };
 
 SystemSeam& Seam();
