@@ -2,11 +2,15 @@
 // and when it is asked to restart the shell.
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <string>
 
 #include "install/PostInstallLaunch.h"
 #include "install/SetupContext.h"
 #include "install/ShellRestart.h"
+#include "support/InstalledMachine.h"
+#include "support/SeamFakes.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -66,7 +70,7 @@ TEST(LaunchRequest, SwitchesAndRunValueFollowTheInstall) {
 
 // The loaded extension holds its mutex; the product leaves a hand-over file
 // naming the folder it already restarted the shell for.
-TEST(ShellRestart, NotForAFolderHandedOverNorForAnOutdatedToolbarStillLoaded) {
+TEST(ShellRestart, NotForAFolderHandedOverNorAnOutdatedToolbarStillLoadedNorWithTheInstallersRights) {
   ScopedTempDir temp;
   ::SetEnvironmentVariableW(L"TMP", temp.path().c_str());
   ::SetEnvironmentVariableW(L"TEMP", temp.path().c_str());
@@ -89,6 +93,14 @@ TEST(ShellRestart, NotForAFolderHandedOverNorForAnOutdatedToolbarStillLoaded) {
   EXPECT_FALSE(ShouldRestartExplorer(context));
   context.shellExtCleared = TRUE;
   EXPECT_TRUE(ShouldRestartExplorer(context));
+
+  // Elevated, only the running shell (none here) may start the product for it.
+  fakes::ScopedSeam seam;
+  fakes::UseToken(true, true);
+  context.productExe = MainExe(PayloadFolder());
+  ::DeleteFileW((ShellFolder(CSIDL_APPDATA) + L"\\KelvoStandIn\\launch.log").c_str());
+  context.RefreshShellStep();
+  EXPECT_EQ(ToUtf8(WaitForLaunchLine(L"/explorer", 0)), "");
   ::CloseHandle(extension);
 }
 
