@@ -2,8 +2,6 @@
 // and when it is asked to restart the shell.
 #include <gtest/gtest.h>
 
-#include <shlobj.h>
-
 #include <string>
 
 #include "install/PostInstallLaunch.h"
@@ -98,7 +96,9 @@ TEST(ShellRestart, NotForAFolderHandedOverNorAnOutdatedToolbarStillLoadedNorWith
   fakes::ScopedSeam seam;
   fakes::UseToken(true, true);
   context.productExe = MainExe(PayloadFolder());
-  ::DeleteFileW((ShellFolder(CSIDL_APPDATA) + L"\\KelvoStandIn\\launch.log").c_str());
+  wchar_t log[MAX_PATH] = {};
+  ::ExpandEnvironmentStringsW(L"%APPDATA%\\KelvoStandIn\\launch.log", log, MAX_PATH);
+  ::DeleteFileW(log);
   context.RefreshShellStep();
   EXPECT_EQ(ToUtf8(WaitForLaunchLine(L"/explorer", 0)), "");
   ::CloseHandle(extension);
