@@ -1,7 +1,6 @@
 #include "unpack/ArchiveLibrary.h"
 
 #include <shlwapi.h>
-#include <wchar.h>
 
 #include "unpack/FolderDacl.h"
 #include "unpack/ProductFolderDacl.h"
