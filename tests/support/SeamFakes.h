@@ -150,8 +150,7 @@ inline void KeepPermissions() {
 // The DACL of path, or what its folder hands down to one that has no entry.
 inline std::wstring EffectiveDacl(const std::wstring& path) {
   std::wstring kept = permissions.count(path) ? permissions[path] : L"D:as it came";
-  size_t folder = path.find_last_of(L'\\');
-  if (kept == L"D:" && folder != std::wstring::npos) return EffectiveDacl(path.substr(0, folder));
+  if (kept == L"D:") return EffectiveDacl(path.substr(0, path.find_last_of(L'\\')));
   return kept.substr(kept.find(L"D:"));
 }
 

@@ -85,8 +85,7 @@ TEST(FolderRules, WriteCheckMakesTheFolderEmptyOrRefusesWhereNoneCanBe) {
   }
 }
 
-// Wherever it lies, only administrators may change what is in it, and every
-// file has that when the extraction returns. This one the user made and owns.
+// This product folder the user made and owns.
 TEST(ProductFolder, OnlyAdministratorsMayChangeItAndEveryFileHasThatWhenTheExtractionReturns) {
   fakes::ScopedSeam seam;
   fakes::KeepPermissions();
