@@ -85,13 +85,11 @@ unsigned __stdcall InstallWorker::ThreadMain(void* argument) {
         break;
     }
   }
-  worker->archiveLibrary_.WaitForPermissions();
   ::CoUninitialize();
   return 0;
 }
 
 void InstallWorker::Extract() {
-  archiveLibrary_.WaitForPermissions();
   std::wstring folder = context_->installDir;
   ExtractedItems* record = nullptr;
   if (context_->installMode == kFreshInstall) {
@@ -122,7 +120,6 @@ void InstallWorker::Extract() {
 }
 
 void InstallWorker::StopProduct(WPARAM cleanFolder) {
-  archiveLibrary_.WaitForPermissions();
   context_->StopRunningProduct(cleanFolder);
   if (IInstallCallback* observer = this->observer()) observer->OnProductStopped();
 }
@@ -168,10 +165,6 @@ void InstallWorker::RunSchedule(WPARAM stopProductFirst) {
       if (GreenMode) context_->CreateDesktopShortcut();
     }
     if (percent == 80) {
-      // The permission pass of the extraction ran beside the steps so far,
-      // which leave the installed tree alone; from here the product may be
-      // started, and what it writes into its folder must not meet the pass.
-      archiveLibrary_.WaitForPermissions();
       if (GreenMode) {
         ::Sleep(10);
         continue;

@@ -8,6 +8,7 @@
 #include "install/RegistryNames.h"
 #include "install/SetupContext.h"
 #include "unpack/FileTrust.h"
+#include "unpack/ProductFolderDacl.h"
 #include "util/ElevationFlags.h"
 #include "util/FileVersion.h"
 #include "util/VersionCompare.h"
@@ -62,11 +63,18 @@ bool IsDriveRoot(const std::wstring& folder) {
 }
 
 // A silent install's "/D=" folder, when it exists or can be created. A file
-// of that name is no folder to install into.
-bool UsableOverrideFolder(const std::wstring& folder) {
+// of that name is no folder to install into. One made here for a
+// machine-wide install is closed to everyone but administrators at once: it
+// waits for the payload while the agreement dialog shows.
+bool UsableOverrideFolder(const std::wstring& folder, bool machineWide) {
   if (::PathIsDirectoryW(folder.c_str())) return true;
   if (FileExists(folder)) return false;
-  return ::SHCreateDirectory(nullptr, folder.c_str()) == ERROR_SUCCESS;
+  if (::SHCreateDirectory(nullptr, folder.c_str()) != ERROR_SUCCESS) return false;
+  std::wstring commonFolder;
+  if (machineWide && !InMakersCommonFolder(folder, &commonFolder)) {
+    ProtectProductFolder(folder.c_str());
+  }
+  return true;
 }
 
 }  // namespace
@@ -104,7 +112,7 @@ void SetupContext::LocatePreviousInstall(INT32* mode, std::wstring* folder,
         // the payload is pre-extracted where it stays, and never into a
         // folder of the user's that a move elsewhere would have to clear.
         std::wstring target = NormalizeProductFolder(options.installDirOverride);
-        if (UsableOverrideFolder(target)) chosen = target;
+        if (UsableOverrideFolder(target, options.canWriteMachineRegistry != FALSE)) chosen = target;
       }
     }
   }

@@ -67,8 +67,9 @@ BOOL ShouldRestartExplorer(const SetupContext& context) {
   return ShellExtensionLoaded();
 }
 
-// The product restarts the shell ("/explorer"); started through the shell
-// when elevated, so the restarted shell does not run elevated.
+// The product restarts the shell ("/explorer"). An elevated installer asks
+// the running shell to start it, so that neither the product nor the shell
+// it restarts runs elevated; without the shell's help it is not started.
 void SetupContext::RefreshShellStep() {
   LoadOverlaysIfRoom();
   if (!ShouldRestartExplorer(*this)) return;
@@ -79,17 +80,15 @@ void SetupContext::RefreshShellStep() {
   wchar_t command[520] = {};
   _snwprintf(command, 519, L"\"%s\" %s", productExe.c_str(), L"/explorer");
 
-  BOOL asked = FALSE;
   if (IsVistaOrLater() && IsElevated()) {
     IShellDispatch2* shell = GetExplorerShellDispatch();
-    asked = ShellExecuteInExplorer(shell, file, L"/explorer", SW_HIDE);
-    ::Sleep(1000);
+    BOOL asked = ShellExecuteInExplorer(shell, file, L"/explorer", SW_HIDE);
     if (shell) shell->Release();
-  }
-  if (!asked) {
+    if (!asked) return;
+  } else {
     RunAndWait(command, TRUE);
-    ::Sleep(1000);
   }
+  ::Sleep(1000);
   // Give the shell a moment to come back before the product starts.
   for (int check = 0; check < kShellWaitChecks; ++check) {
     if (ProcessExistsInSnapshot(L"Explorer.exe")) break;

@@ -1,9 +1,9 @@
 #include "unpack/ArchiveLibrary.h"
 
 #include <shlwapi.h>
-#include <wchar.h>
 
 #include "unpack/FolderDacl.h"
+#include "unpack/ProductFolderDacl.h"
 #include "unpack/ResourceUnpack.h"
 #include "unpack/ResourceUnpackEx.h"
 #include "unpack/TempPath.h"
@@ -21,18 +21,6 @@ bool LoadLibraryFile(const wchar_t* path) {
   if (g_library) return true;
   g_library = LoadTrustedLibrary(path);
   return g_library != nullptr;
-}
-
-// Where to copy the install folder's permissions from: a parent folder named
-// like the maker's common folder lends its own, otherwise the folder keeps
-// (and spreads) what it has.
-std::wstring PermissionSource(const std::wstring& installFolder) {
-  wchar_t parent[MAX_PATH] = {};
-  wcsncpy(parent, installFolder.c_str(), MAX_PATH - 1);
-  ::PathRemoveFileSpecW(parent);
-  size_t length = wcslen(parent);
-  if (length >= 5 && wcscmp(parent + length - 5, L"Kelvo") == 0) return parent;
-  return installFolder;
 }
 
 }  // namespace
@@ -71,12 +59,25 @@ bool ArchiveLibrary::ExtractMainArchive(HMODULE module, const wchar_t* name, con
                                         ExtractedItems* record) {
   CResourceUnpackEx unpack;
   if (!unpack.LoadFromResource(module, name, type)) return false;
-  const std::wstring permissionSource = PermissionSource(installFolder);
+  // The product folder has its permissions before the first file goes in;
+  // what the moves bring along is made to take them afterwards.
+  std::wstring commonFolder;
+  const bool inCommonFolder =
+      spreadPermissions && InMakersCommonFolder(installFolder, &commonFolder);
+  const bool protectedFolder =
+      spreadPermissions && !inCommonFolder && ProtectProductFolder(installFolder.c_str());
   const bool permissionsFollow =
-      spreadPermissions && FolderDaclApplies(installFolder.c_str(), permissionSource.c_str());
+      protectedFolder ||
+      (inCommonFolder && FolderDaclApplies(installFolder.c_str(), commonFolder.c_str()));
   bool result = unpack.Unpack(installFolder, true, record, permissionsFollow);
   FreeLoadedLibrary();
-  if (spreadPermissions) permissions_.Start(installFolder, permissionSource);
+  // Done before the extraction reports back: nothing may register, start or
+  // record the product while its files still change.
+  if (protectedFolder) {
+    InheritDaclBelow(installFolder.c_str());
+  } else if (inCommonFolder) {
+    CopyFolderDacl(installFolder.c_str(), commonFolder.c_str());
+  }
   return result;
 }
 

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "unpack/ExtractedItems.h"
-#include "unpack/PermissionPass.h"
 
 // The 7z library: unpacked from its cabinet resource into a "{GUID}.tmp"
 // copy, loaded for one extraction at a time, deleted when no longer needed.
@@ -15,19 +14,16 @@ class ArchiveLibrary {
   bool LoadArchiveLibrary(HMODULE module, const wchar_t* name, const wchar_t* type);
   // Extracts the archive resource into installFolder through a staging
   // folder, then unloads the library. With record, what the extraction
-  // creates is noted there. The permission pass over the folder starts
-  // then and may still run on return: see WaitForPermissions.
+  // creates is noted there. Every file has its folder permissions on return.
   bool ExtractMainArchive(HMODULE module, const wchar_t* name, const wchar_t* type,
                           const std::wstring& installFolder, ExtractedItems* record = nullptr);
   // Unloads the library and deletes its temporary copy (or leaves that to
   // the next restart).
   void ReleaseArchiveLibrary();
-  // Returns once the permission pass of the latest extraction is done.
-  void WaitForPermissions() { permissions_.Wait(); }
 
   const std::wstring& libraryPath() const { return libraryPath_; }
-  // Whether an extraction gives the installed tree the permissions of its
-  // parent folder: only with the right to write the machine's records.
+  // Whether an extraction gives the installed tree its folder permissions:
+  // only with the right to write the machine's records.
   bool spreadPermissions = true;
   bool loaded() const { return loaded_; }
 
@@ -36,7 +32,6 @@ class ArchiveLibrary {
 
   std::wstring libraryPath_;
   bool loaded_ = false;
-  PermissionPass permissions_;
 };
 
 // The process-wide handle of the loaded 7z library; null when not loaded.

@@ -19,6 +19,7 @@ SystemSeam RealCalls() {
   s.GetDiskFreeSpaceExW = ::GetDiskFreeSpaceExW;
   s.FindFirstFileW = ::FindFirstFileW;
   s.FindNextFileW = ::FindNextFileW;
+  s.SetNamedSecurityInfoW = ::SetNamedSecurityInfoW;
   return s;
 }
 

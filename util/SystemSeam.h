@@ -1,13 +1,15 @@
 #pragma once
 #include <windows.h>
+#include <aclapi.h>
 #include <shellapi.h>
 
 // The few Windows calls whose outcome a test cannot arrange for real under
 // Wine: the user's answer to the elevation prompt, a standard user's token,
 // device controls of hardware that is not there, message-box answers, the
 // shell's pin verbs and change notices, which Wine's shell does not act on,
-// the browser a download link would open, a volume's free space, and
-// folder links (junctions), which Wine cannot make.
+// the browser a download link would open, a volume's free space, folder
+// links (junctions), which Wine cannot make, and file permissions, which
+// Wine keeps only as the owner's and others' mode bits.
 // Every entry defaults to the real call; tests may swap one and must put the
 // defaults back (ResetSystemSeam).
 struct SystemSeam {
@@ -32,6 +34,8 @@ struct SystemSeam {
   // The folder walks, which must take a link for a leaf.
   HANDLE(WINAPI* FindFirstFileW)(LPCWSTR pattern, LPWIN32_FIND_DATAW found);
   BOOL(WINAPI* FindNextFileW)(HANDLE search, LPWIN32_FIND_DATAW found);
+  DWORD(WINAPI* SetNamedSecurityInfoW)(LPWSTR name, SE_OBJECT_TYPE type, SECURITY_INFORMATION what,
+                                       PSID owner, PSID group, PACL dacl, PACL sacl);
 };
 
 SystemSeam& Seam();

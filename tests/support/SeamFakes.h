@@ -2,7 +2,9 @@
 // Fakes for the entries of the system seam (util/SystemSeam.h): what a test
 // cannot arrange for real under Wine. A ScopedSeam puts the real calls back.
 #include <windows.h>
+#include <sddl.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -147,6 +149,32 @@ inline void ReportFolderAsLink(const std::wstring& name) {
     if (more) MarkLink(found);
     return more;
   };
+}
+
+// File permissions, which Wine keeps only as mode bits, kept as Windows would:
+// what each path was last given, in Windows' own words (SDDL).
+inline std::map<std::wstring, std::wstring> permissions;
+inline void KeepPermissions() {
+  permissions.clear();
+  Seam().SetNamedSecurityInfoW = [](LPWSTR name, SE_OBJECT_TYPE, SECURITY_INFORMATION what,
+                                    PSID owner, PSID, PACL dacl, PACL) WINAPI -> DWORD {
+    SECURITY_DESCRIPTOR sd;
+    ::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+    ::SetSecurityDescriptorOwner(&sd, owner, FALSE);
+    ::SetSecurityDescriptorDacl(&sd, TRUE, dacl, FALSE);
+    if (what & PROTECTED_DACL_SECURITY_INFORMATION) sd.Control |= SE_DACL_PROTECTED;
+    LPWSTR text = nullptr;
+    ::ConvertSecurityDescriptorToStringSecurityDescriptorW(&sd, SDDL_REVISION_1, what & 0xF, &text, nullptr);
+    permissions[name] = text ? text : L"?";
+    ::LocalFree(text);
+    return ERROR_SUCCESS;
+  };
+}
+// The DACL of path, or what its folder hands down to one that has no entry.
+inline std::wstring EffectiveDacl(const std::wstring& path) {
+  std::wstring kept = permissions.count(path) ? permissions[path] : L"D:as it came";
+  if (kept == L"D:") return EffectiveDacl(path.substr(0, path.find_last_of(L'\\')));
+  return kept.substr(kept.find(L"D:"));
 }
 
 }  // namespace fakes

@@ -1,6 +1,7 @@
 // The install-folder rules of the custom-install panel: the length, drive
 // and free-space checks with their texts and figures, and the write check of
-// the click. Texts come from the installer's own strings.
+// the click. Texts come from the installer's own strings. Then who may change
+// the product folder, which Wine cannot show (SeamFakes.h keeps it).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +10,7 @@
 #include "support/SeamFakes.h"
 #include "support/TestFiles.h"
 #include "ui/FolderCheck.h"
+#include "unpack/ArchiveLibrary.h"
 
 namespace {
 
@@ -80,6 +82,27 @@ TEST(FolderRules, WriteCheckMakesTheFolderEmptyOrRefusesWhereNoneCanBe) {
     EXPECT_FALSE(CheckFolderWritable(refused));
     EXPECT_EQ(refused.status, FolderCheck::kNotWritable);
     EXPECT_EQ(ToUtf8(refused.message), ToUtf8(L"所选目录无法写入，请选择其它目录"));
+  }
+}
+
+// This product folder the user made and owns.
+TEST(ProductFolder, OnlyAdministratorsMayChangeItAndEveryFileHasThatWhenTheExtractionReturns) {
+  fakes::ScopedSeam seam;
+  fakes::KeepPermissions();
+  ScopedTempDir made;
+  const std::wstring& folder = made.path();
+  InstallerModule installer;
+  ArchiveLibrary library;
+  library.LoadArchiveLibrary(installer.get(), L"IDR_7Z_CAB_DLL", L"DLL");
+  ASSERT_TRUE(library.ExtractMainArchive(installer.get(), L"ID_KELVOZIP_MAIN", L"BINARY", folder));
+  library.ReleaseArchiveLibrary();
+  const std::string administratorsOnly =
+      "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-80-956008885-3418522649-1831038044-"
+      "1853292631-2271478464)(A;OICI;0x1200a9;;;WD)";
+  EXPECT_EQ(ToUtf8(fakes::permissions[folder]), "O:BA" + administratorsOnly);
+  for (const TreeEntry& entry : ReadTree(folder)) {  // a file's folders take part in its DACL
+    if (entry.isFolder) continue;
+    EXPECT_EQ(ToUtf8(fakes::EffectiveDacl(folder + L"\\" + entry.path)), administratorsOnly);
   }
 }
 

@@ -7,6 +7,8 @@
 #include "install/PostInstallLaunch.h"
 #include "install/SetupContext.h"
 #include "install/ShellRestart.h"
+#include "support/InstalledMachine.h"
+#include "support/SeamFakes.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -66,7 +68,7 @@ TEST(LaunchRequest, SwitchesAndRunValueFollowTheInstall) {
 
 // The loaded extension holds its mutex; the product leaves a hand-over file
 // naming the folder it already restarted the shell for.
-TEST(ShellRestart, NotForAFolderHandedOverNorForAnOutdatedToolbarStillLoaded) {
+TEST(ShellRestart, NotForAFolderHandedOverNorAnOutdatedToolbarStillLoadedNorWithTheInstallersRights) {
   ScopedTempDir temp;
   ::SetEnvironmentVariableW(L"TMP", temp.path().c_str());
   ::SetEnvironmentVariableW(L"TEMP", temp.path().c_str());
@@ -89,6 +91,16 @@ TEST(ShellRestart, NotForAFolderHandedOverNorForAnOutdatedToolbarStillLoaded) {
   EXPECT_FALSE(ShouldRestartExplorer(context));
   context.shellExtCleared = TRUE;
   EXPECT_TRUE(ShouldRestartExplorer(context));
+
+  // Elevated, only the running shell (none here) may start the product for it.
+  fakes::ScopedSeam seam;
+  fakes::UseToken(true, true);
+  context.productExe = MainExe(PayloadFolder());
+  wchar_t log[MAX_PATH] = {};
+  ::ExpandEnvironmentStringsW(L"%APPDATA%\\KelvoStandIn\\launch.log", log, MAX_PATH);
+  ::DeleteFileW(log);
+  context.RefreshShellStep();
+  EXPECT_EQ(ToUtf8(WaitForLaunchLine(L"/explorer", 0)), "");
   ::CloseHandle(extension);
 }
 
