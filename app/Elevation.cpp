@@ -22,7 +22,8 @@ constexpr ULONG kRunAsMask = 0x00001000;
 
 int Elevate(const wchar_t* argumentString, int showCommand) {
   if (IsAdministrator()) return 0;
-  if (IsVistaOrLater() && IsElevated()) return 0;
+  // Here any major version above 5 counts, whatever the platform.
+  if (WindowsMajorVersion() > 5 && IsElevated()) return 0;
   const wchar_t* arguments = argumentString ? argumentString : L"";
   // The relaunched copy never relaunches again, whatever rights it got.
   if (wcsstr(arguments, kRestartSwitch)) {

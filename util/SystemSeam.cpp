@@ -17,6 +17,7 @@ SystemSeam RealCalls() {
   s.CloseHandle = ::CloseHandle;
   s.SHChangeNotify = ::SHChangeNotify;
   s.GetDiskFreeSpaceExW = ::GetDiskFreeSpaceExW;
+  s.GetVersionExW = ::GetVersionExW;
   return s;
 }
 

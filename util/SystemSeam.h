@@ -6,7 +6,8 @@
 // Wine: the user's answer to the elevation prompt, a standard user's token,
 // device controls of hardware that is not there, message-box answers, the
 // shell's pin verbs and change notices, which Wine's shell does not act on,
-// the browser a download link would open, and a volume's free space.
+// the browser a download link would open, a volume's free space, and the
+// version of a Windows that is not NT.
 // Every entry defaults to the real call; tests may swap one and must put the
 // defaults back (ResetSystemSeam).
 struct SystemSeam {
@@ -28,6 +29,8 @@ struct SystemSeam {
   // Free space a test cannot arrange on a real volume.
   BOOL(WINAPI* GetDiskFreeSpaceExW)(LPCWSTR root, PULARGE_INTEGER callerFree,
                                     PULARGE_INTEGER total, PULARGE_INTEGER totalFree);
+  // Wine reports an NT platform only.
+  BOOL(WINAPI* GetVersionExW)(LPOSVERSIONINFOW info);
 };
 
 SystemSeam& Seam();

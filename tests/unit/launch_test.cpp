@@ -7,6 +7,8 @@
 #include "install/PostInstallLaunch.h"
 #include "install/SetupContext.h"
 #include "install/ShellRestart.h"
+#include "support/InstalledMachine.h"
+#include "support/SeamFakes.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -90,6 +92,21 @@ TEST(ShellRestart, NotForAFolderHandedOverNorForAnOutdatedToolbarStillLoaded) {
   context.shellExtCleared = TRUE;
   EXPECT_TRUE(ShouldRestartExplorer(context));
   ::CloseHandle(extension);
+}
+
+// A token that is not elevated keeps the product from being asked to
+// register itself only where Windows has elevation: NT from version 6 on.
+TEST(ProductRegistration, AskedWithoutElevationOnlyBeforeVista) {
+  SetupContext context;
+  context.productExe = PayloadFolder() + L"\\KelvoCloudEnterpriseSync.exe";
+  for (DWORD platform : {VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS}) {
+    fakes::ScopedSeam seam;
+    fakes::UseToken(true, false);
+    fakes::UseWindowsVersion(platform, 6, 1);
+    fakes::RecordStarts();
+    context.RequestProductRegistration();
+    EXPECT_EQ(fakes::starts.size(), platform == VER_PLATFORM_WIN32_NT ? 0u : 1u) << platform;
+  }
 }
 
 }  // namespace
