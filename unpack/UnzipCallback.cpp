@@ -88,11 +88,11 @@ bool CUnzipCallback::PlaceItem(const Item& item, DWORD* waitBudgetMs) {
   }
   MakeParentFolder(destination);
   std::wstring movedAside;
-  if (!MoveIntoPlace(source.c_str(), destination.c_str(), moveFlags_, waitBudgetMs, &movedAside)) {
-    return false;
-  }
-  journal_.AddFile(destination, movedAside);
-  return true;
+  bool placed = MoveIntoPlace(source.c_str(), destination.c_str(), moveFlags_, waitBudgetMs, &movedAside);
+  // A failed move whose earlier copy could not go back yet is noted too: it
+  // comes back with the rest.
+  if (placed || !movedAside.empty()) journal_.AddFile(destination, movedAside);
+  return placed;
 }
 
 // A folder the target does not have yet, with everything staged below it, is

@@ -84,6 +84,9 @@ TEST_F(BackupAndReplace, SourceThatCannotMoveOrATargetThatCannotMoveAsideKeepThe
   {
     PinnedFile pinned(source_);
     EXPECT_FALSE(Replace(0));
+    DWORD noWait = 0;  // a caller that waits gets a copy where the holder shares reading
+    EXPECT_TRUE(MoveIntoPlace(source_.c_str(), (target_ + L"2").c_str(), 0, &noWait, nullptr));
+    EXPECT_EQ(FileText(target_ + L"2"), "new");
   }
   const ULONGLONG started = ::GetTickCount64();
   {
