@@ -24,11 +24,9 @@ std::wstring NumberedBackup(const wchar_t* target, int number) {
 
 // Returns the name the target now lives under, or empty when it could not
 // be moved (it is then still at its own name).
+// A read-only target is renamed as it is, so that it comes back unchanged;
+// its backup is made writable only when it is dropped.
 std::wstring MoveTargetAside(const wchar_t* target, const std::wstring& backup) {
-  DWORD attributes = ::GetFileAttributesW(target);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-    ::SetFileAttributesW(target, attributes & ~FILE_ATTRIBUTE_READONLY);
-  }
   if (::MoveFileExW(target, backup.c_str(), MOVEFILE_REPLACE_EXISTING)) return backup;
   // ".bak" is taken, typically by an earlier run's leftover that is still
   // held. The target goes to a numbered name rather than being deleted, so
@@ -94,7 +92,12 @@ bool MoveIntoPlace(const wchar_t* source, const wchar_t* target, DWORD moveFlags
 
 void DiscardBackup(const std::wstring& target) {
   const std::wstring backup = target + L".bak";
-  if (PathExists(backup.c_str()) && !::DeleteFileW(backup.c_str())) {
+  DWORD attributes = ::GetFileAttributesW(backup.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    ::SetFileAttributesW(backup.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  }
+  if (!::DeleteFileW(backup.c_str())) {
     ::MoveFileExW(backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }
 }
