@@ -25,20 +25,21 @@ bool Retried(Step step, DWORD& waitBudgetMs) {
 
 void PutBack(const std::wstring& target, const std::wstring& movedAside, DWORD& waitBudgetMs) {
   ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (Retried([&] {
-        return ::MoveFileExW(movedAside.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
-      }, waitBudgetMs)) {
-    return;
+  auto back = [&] {
+    return ::MoveFileExW(movedAside.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+  };
+  if (!Retried(back, waitBudgetMs)) {
+    ::MoveFileExW(movedAside.c_str(), target.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
   }
-  ::MoveFileExW(movedAside.c_str(), target.c_str(),
-                MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 void Remove(const std::wstring& file, DWORD& waitBudgetMs) {
   ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (!Retried([&] {
-        return ::DeleteFileW(file.c_str()) || ::GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES;
-      }, waitBudgetMs)) {
+  auto gone = [&] {
+    return ::DeleteFileW(file.c_str()) || ::GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES;
+  };
+  if (!Retried(gone, waitBudgetMs)) {
     ::MoveFileExW(file.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }
 }

@@ -88,7 +88,8 @@ bool CUnzipCallback::PlaceItem(const Item& item, DWORD* waitBudgetMs) {
   }
   MakeParentFolder(destination);
   std::wstring movedAside;
-  bool placed = MoveIntoPlace(source.c_str(), destination.c_str(), moveFlags_, waitBudgetMs, &movedAside);
+  bool placed =
+      MoveIntoPlace(source.c_str(), destination.c_str(), moveFlags_, waitBudgetMs, &movedAside);
   // A failed move whose earlier copy could not go back yet is noted too: it
   // comes back with the rest.
   if (placed || !movedAside.empty()) journal_.AddFile(destination, movedAside);

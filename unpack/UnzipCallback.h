@@ -18,7 +18,8 @@ class CUnzipCallback : public IExtractCallback {
  public:
   // Both folders get a trailing backslash; the moves may copy across drives
   // when the two folders start with different drive letters.
-  // With record, every file and folder the moves create is noted there.
+  // With record, every file and folder the moves create is noted there once
+  // every item is in.
   // With folderPermissionsFollow, the whole tree is given the folder
   // permissions after the moves (which a moved folder otherwise brings from
   // the staging folder): a folder missing from the target may then be moved
