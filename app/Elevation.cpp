@@ -20,7 +20,10 @@ constexpr ULONG kRunAsMask = 0x00001000;
 
 }  // namespace
 
-bool HasAdministratorRights() { return IsAdministrator() || (IsVistaOrLater() && IsElevated()); }
+// Here any major version above 5 counts, whatever the platform.
+bool HasAdministratorRights() {
+  return IsAdministrator() || (WindowsMajorVersion() > 5 && IsElevated());
+}
 
 int Elevate(const wchar_t* argumentString, int showCommand) {
   if (HasAdministratorRights()) return 0;

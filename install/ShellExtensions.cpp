@@ -131,8 +131,18 @@ void FinishRegistrations(std::vector<Registration>& registrations) {
   }
 }
 
+// A 64-bit DLL cannot be loaded into this 32-bit process: its fallback can
+// only fail, so nothing it does has to come before the next registration.
+bool FallbackCanAct(const wchar_t* fileName) {
+  return wcscmp(fileName, shell_ext::kShellExt64) != 0 && wcscmp(fileName, shell_ext::kBar64) != 0;
+}
+
 }  // namespace
 
+// The end is that of registering the DLLs one after the other: the DLLs
+// after one that fails its check are never registered, and a fallback runs
+// before any later DLL's registration. Only a 64-bit DLL's regsvr32 runs on
+// beside the next DLL's.
 std::vector<BOOL> RegisterDlls(const SetupContext& context,
                                std::initializer_list<const wchar_t*> fileNames) {
   const wchar_t* prefix = RegistrationPrefix();
@@ -155,6 +165,7 @@ std::vector<BOOL> RegisterDlls(const SetupContext& context,
     _snwprintf(command, 519, L"%s\"%s\"", prefix, registration.path.c_str());
     registration.regsvr32 = StartHidden(command);
     registration.running = true;
+    if (FallbackCanAct(fileName)) FinishRegistrations(registrations);
   }
   FinishRegistrations(registrations);
   std::vector<BOOL> results;
@@ -209,8 +220,6 @@ void SetupContext::DiscardRetiredCopies(const std::vector<RetiredFile>& retired)
   }
 }
 
-// The registrations are separate processes that do not depend on each
-// other: they run side by side.
 BOOL SetupContext::RegisterShellExtensions() {
   if (IsWindows64Bit()) {
     return RegisterDlls(*this, {shell_ext::kShellExt64, shell_ext::kShellExt, shell_ext::kBar64,

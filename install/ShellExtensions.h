@@ -27,9 +27,9 @@ std::wstring RetireFile(const SetupContext& context, const wchar_t* fileName,
 // folder cannot be read. A DLL's quoted path follows it.
 const wchar_t* RegistrationPrefix();
 
-// Registers DLLs of the install folder through regsvr32, their runs side by
-// side, each falling back to its DllInstall; the results in the order given,
-// FALSE where the file is missing or neither route succeeded.
+// Registers DLLs of the install folder through regsvr32 in the order given,
+// each falling back to its DllInstall; the results in that order, FALSE
+// where the file is missing or neither route succeeded.
 std::vector<BOOL> RegisterDlls(const SetupContext& context,
                                std::initializer_list<const wchar_t*> fileNames);
 

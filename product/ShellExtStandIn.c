@@ -4,8 +4,10 @@
 #include <windows.h>
 #include <ole2.h>
 #include <shlwapi.h>
+#include <stdio.h>
 
 static const wchar_t kRegisteredKey[] = L"Software\\KelvoStandIn\\Registered";
+static const wchar_t kRegisteredAtKey[] = L"Software\\KelvoStandIn\\RegisteredAt";
 static HMODULE self;
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
@@ -22,17 +24,29 @@ static const wchar_t* OwnFileName(wchar_t* path) {
   return PathFindFileNameW(path);
 }
 
+static LONG SetText(const wchar_t* keyName, const wchar_t* name, const wchar_t* text) {
+  HKEY key = NULL;
+  LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, keyName, 0, NULL, 0, KEY_SET_VALUE, NULL, &key,
+                                NULL);
+  if (status != ERROR_SUCCESS) return status;
+  status = RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)text,
+                          (DWORD)((lstrlenW(text) + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+  return status;
+}
+
+// How, and when: the machine's tick counter, zero-padded so that the texts
+// of the DLLs registered one after the other sort in that order.
 static HRESULT Record(const wchar_t* how) {
-  wchar_t path[MAX_PATH];
+  wchar_t path[MAX_PATH], when[32];
   const wchar_t* name = OwnFileName(path);
   if (!name) return E_FAIL;
-  HKEY key = NULL;
-  LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, kRegisteredKey, 0, NULL, 0, KEY_SET_VALUE,
-                                NULL, &key, NULL);
-  if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-  status = RegSetValueExW(key, name, 0, REG_SZ, (const BYTE*)how,
-                          (DWORD)((lstrlenW(how) + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  _snwprintf(when, 31, L"%020I64u", (unsigned long long)now.QuadPart);
+  when[31] = L'\0';
+  SetText(kRegisteredAtKey, name, when);
+  LONG status = SetText(kRegisteredKey, name, how);
   return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
 }
 
@@ -50,9 +64,16 @@ static HRESULT Forget(void) {
 }
 
 // Lets the tests play a DLL that regsvr32 cannot register while its own
-// installer entry still works: regsvr32 inherits the test's environment.
+// installer entry still works: regsvr32 inherits the test's environment,
+// "1" for every DLL or the file names of those that refuse.
 STDAPI DllRegisterServer(void) {
-  if (GetEnvironmentVariableW(L"KELVO_STANDIN_REGISTER_FAILS", NULL, 0) > 0) return E_FAIL;
+  wchar_t refusing[512], path[MAX_PATH];
+  DWORD length = GetEnvironmentVariableW(L"KELVO_STANDIN_REGISTER_FAILS", refusing, 512);
+  const wchar_t* name = OwnFileName(path);
+  if (length >= 512 || (length > 0 && (lstrcmpW(refusing, L"1") == 0 ||
+                                       (name && StrStrIW(refusing, name))))) {
+    return E_FAIL;
+  }
   return Record(L"DllRegisterServer");
 }
 

@@ -2,19 +2,18 @@
 
 #include <stdio.h>
 
-#include <string>
-
 #include "util/FolderOps.h"
 
 namespace {
 
 // A target that cannot be moved to ".bak" is retried under numbered
 // ".bak<n>" names, kRetryPauseMs apart, in case whoever holds it lets go.
-// Ten tries is about two seconds; after that the final move is attempted
-// anyway, so a file held for good cannot stall the install.
+// Ten tries is about two seconds; after that the target is given up on, so a
+// file held for good cannot stall the install.
 constexpr int kNumberedBackupAttempts = 10;
 constexpr DWORD kRetryPauseMs = 200;
-
+// A held source is tried again this often while the caller's budget lasts.
+constexpr DWORD kHeldSourcePauseMs = 50;
 
 std::wstring NumberedBackup(const wchar_t* target, int number) {
   wchar_t name[MAX_PATH] = {};
@@ -25,11 +24,9 @@ std::wstring NumberedBackup(const wchar_t* target, int number) {
 
 // Returns the name the target now lives under, or empty when it could not
 // be moved (it is then still at its own name).
+// A read-only target is renamed as it is, so that it comes back unchanged;
+// its backup is made writable only when it is dropped.
 std::wstring MoveTargetAside(const wchar_t* target, const std::wstring& backup) {
-  DWORD attributes = ::GetFileAttributesW(target);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-    ::SetFileAttributesW(target, attributes & ~FILE_ATTRIBUTE_READONLY);
-  }
   if (::MoveFileExW(target, backup.c_str(), MOVEFILE_REPLACE_EXISTING)) return backup;
   // ".bak" is taken, typically by an earlier run's leftover that is still
   // held. The target goes to a numbered name rather than being deleted, so
@@ -42,17 +39,44 @@ std::wstring MoveTargetAside(const wchar_t* target, const std::wstring& backup) 
   return std::wstring();
 }
 
+bool IsHeldError(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+         error == ERROR_ACCESS_DENIED;
+}
+
+bool MoveSource(const wchar_t* source, const wchar_t* target, DWORD moveFlags,
+                DWORD* waitBudgetMs) {
+  for (;;) {
+    if (::MoveFileExW(source, target, moveFlags)) return true;
+    if (!waitBudgetMs || (moveFlags & MOVEFILE_DELAY_UNTIL_REBOOT) || !IsHeldError(::GetLastError())) {
+      return false;
+    }
+    // A holder that shares reading lets the bytes be copied; the staged
+    // file itself is left to the staging folder's removal.
+    if (::CopyFileW(source, target, TRUE)) {
+      ::DeleteFileW(source);
+      return true;
+    }
+    if (*waitBudgetMs == 0) return false;
+    DWORD pause = *waitBudgetMs < kHeldSourcePauseMs ? *waitBudgetMs : kHeldSourcePauseMs;
+    ::Sleep(pause);
+    *waitBudgetMs -= pause;
+  }
+}
+
 }  // namespace
 
-bool ReplaceFileWithBackup(const wchar_t* source, const wchar_t* target, DWORD moveFlags,
-                           bool* targetExisted) {
-  const std::wstring backup = std::wstring(target) + L".bak";
+bool MoveIntoPlace(const wchar_t* source, const wchar_t* target, DWORD moveFlags,
+                   DWORD* waitBudgetMs, std::wstring* movedAside) {
   std::wstring movedTo;
-  const bool existed = PathExists(target);
-  if (targetExisted) *targetExisted = existed;
-  if (existed) movedTo = MoveTargetAside(target, backup);
+  if (PathExists(target)) {
+    movedTo = MoveTargetAside(target, std::wstring(target) + L".bak");
+    // Moving the source over it would delete the only copy of the old file.
+    if (movedTo.empty() && !(moveFlags & MOVEFILE_DELAY_UNTIL_REBOOT)) return false;
+  }
+  if (movedAside) *movedAside = movedTo;
 
-  BOOL moved = ::MoveFileExW(source, target, moveFlags);
+  BOOL moved = MoveSource(source, target, moveFlags, waitBudgetMs);
   // A move the caller delays until restart leaves the target empty for now.
   const bool delayed = (moveFlags & MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
   // Where nothing was moved aside, a move that worked needs no second look.
@@ -61,20 +85,31 @@ bool ReplaceFileWithBackup(const wchar_t* source, const wchar_t* target, DWORD m
   // from the name it really went to. Without REPLACE_EXISTING, so whatever
   // stands at the target is never overwritten.
   if (!movedTo.empty() && !PathExists(target)) {
-    ::MoveFileExW(movedTo.c_str(), target, 0);
+    if (::MoveFileExW(movedTo.c_str(), target, 0) && movedAside) movedAside->clear();
   }
+  return arrived;
+}
 
-  if (!movedTo.empty() && movedTo != backup && PathExists(movedTo.c_str()) && PathExists(target)) {
-    // A numbered backup of a file nobody holds is dropped; a held one stays
-    // for whoever holds it.
-    ::DeleteFileW(movedTo.c_str());
+void DiscardBackup(const std::wstring& target) {
+  const std::wstring backup = target + L".bak";
+  DWORD attributes = ::GetFileAttributesW(backup.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    ::SetFileAttributesW(backup.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
   }
+  if (!::DeleteFileW(backup.c_str())) {
+    ::MoveFileExW(backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
+}
+
+bool ReplaceFileWithBackup(const wchar_t* source, const wchar_t* target, DWORD moveFlags,
+                           bool* targetExisted) {
+  const bool existed = PathExists(target);
+  if (targetExisted) *targetExisted = existed;
+  std::wstring movedTo;
+  const bool arrived = MoveIntoPlace(source, target, moveFlags, nullptr, &movedTo);
   // The plain ".bak" is ours, from this call or an earlier run; it goes once
   // it is not the only copy left of the old file.
-  if (PathExists(backup.c_str()) && (movedTo != backup || PathExists(target))) {
-    if (!::DeleteFileW(backup.c_str())) {
-      ::MoveFileExW(backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    }
-  }
+  if (movedTo != std::wstring(target) + L".bak" || PathExists(target)) DiscardBackup(target);
   return arrived;
 }

@@ -31,6 +31,10 @@ void MakeFolderPlain(const std::wstring& folder) {
   }
 }
 
+// What the placement waits in all for new files that another program (a
+// virus scanner) holds before it gives up and undoes itself.
+constexpr DWORD kHeldFileWaitMs = 3000;
+
 ULONGLONG FileSize(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
@@ -67,15 +71,11 @@ int CUnzipCallback::OnItemDone(UINT32, UINT32, const wchar_t* relativePath, bool
 void CUnzipCallback::MakeParentFolder(const std::wstring& destination) {
   std::wstring parent = destination.substr(0, destination.find_last_of(L'\\'));
   if (parent == madeFolder_) return;
-  if (record_) {
-    record_->CreateFolder(parent);
-  } else {
-    CreateDirectoryPath(destination.c_str());
-  }
+  journal_.CreateFolder(parent);
   madeFolder_ = parent;
 }
 
-bool CUnzipCallback::PlaceItem(const Item& item) {
+bool CUnzipCallback::PlaceItem(const Item& item, DWORD* waitBudgetMs) {
   std::wstring source = stagingFolder_ + item.relativePath;
   if (!PathExists(source.c_str())) return true;
   std::wstring destination = targetFolder_ + item.relativePath;
@@ -83,23 +83,17 @@ bool CUnzipCallback::PlaceItem(const Item& item) {
     // Created the plain way, like the install folder itself: the shell's
     // variant announces each new folder to the shell, at the price of a
     // parse of the whole path, for folders no window can be showing yet.
-    if (!StrStrIW(item.relativePath.c_str(), L"..")) {
-      if (record_) {
-        record_->CreateFolder(destination);
-      } else {
-        CreateFolderTree(destination.c_str());
-      }
-    }
+    if (!StrStrIW(item.relativePath.c_str(), L"..")) journal_.CreateFolder(destination);
     return true;
   }
   MakeParentFolder(destination);
-  bool existed = false;
-  if (ReplaceFileWithBackup(source.c_str(), destination.c_str(), moveFlags_, &existed)) {
-    if (record_ && !existed) record_->AddFile(destination);
-    return true;
-  }
-  // The earlier copy kept its place: the product still has that file.
-  return PathExists(destination.c_str());
+  std::wstring movedAside;
+  bool placed =
+      MoveIntoPlace(source.c_str(), destination.c_str(), moveFlags_, waitBudgetMs, &movedAside);
+  // A failed move whose earlier copy could not go back yet is noted too: it
+  // comes back with the rest.
+  if (placed || !movedAside.empty()) journal_.AddFile(destination, movedAside);
+  return placed;
 }
 
 // A folder the target does not have yet, with everything staged below it, is
@@ -121,10 +115,8 @@ bool CUnzipCallback::MoveWholeFolder(const Item& item) {
   if (!::MoveFileExW(source.c_str(), destination.c_str(), 0)) return false;
   movedFolders_.push_back(item.relativePath + L"\\");
   MakeFolderPlain(destination);
-  if (record_) {
-    notedFolders_.insert(destination);
-    record_->AddFolder(destination);
-  }
+  notedFolders_.insert(destination);
+  journal_.AddFolder(destination);
   return true;
 }
 
@@ -140,7 +132,6 @@ const std::wstring* CUnzipCallback::MovedFolderHolding(const Item& item) const {
 void CUnzipCallback::NoteMovedItem(const Item& item, const std::wstring& movedFolder) {
   std::wstring destination = targetFolder_ + item.relativePath;
   if (item.isDirectory) MakeFolderPlain(destination);
-  if (!record_) return;
   const size_t rootLength = targetFolder_.size() + movedFolder.size() - 1;
   std::vector<std::wstring> unnoted;
   std::wstring folder = item.isDirectory ? destination
@@ -151,29 +142,23 @@ void CUnzipCallback::NoteMovedItem(const Item& item, const std::wstring& movedFo
   }
   for (auto made = unnoted.rbegin(); made != unnoted.rend(); ++made) {
     notedFolders_.insert(*made);
-    record_->AddFolder(*made);
+    journal_.AddFolder(*made);
   }
-  if (!item.isDirectory) record_->AddFile(destination);
+  if (!item.isDirectory) journal_.AddFile(destination, std::wstring());
 }
 
 // Moves to another drive copy every byte. They start only when the target
-// drive holds what the new files add, and the largest of them once more
-// (its old copy goes only after the new one is complete): a drive that fills
-// half-way would leave the product half old, half new.
+// drive holds all the new files, as the old copies stay until the last new
+// one is in: a drive that fills half-way would only mean undoing them all.
 bool CUnzipCallback::TargetHasRoomForTheCopies() const {
   if (!(moveFlags_ & MOVEFILE_COPY_ALLOWED)) return true;
-  ULONGLONG added = 0, largest = 0, freed = 0;
+  ULONGLONG added = 0;
   for (const Item& item : staged_) {
-    if (item.isDirectory) continue;
-    ULONGLONG size = FileSize(stagingFolder_ + item.relativePath);
-    added += size;
-    if (size > largest) largest = size;
-    freed += FileSize(targetFolder_ + item.relativePath);
+    if (!item.isDirectory) added += FileSize(stagingFolder_ + item.relativePath);
   }
   ULARGE_INTEGER callerFree = {}, total = {}, free = {};
   if (!Seam().GetDiskFreeSpaceExW(targetFolder_.c_str(), &callerFree, &total, &free)) return true;
-  ULONGLONG needed = added > freed ? added - freed : 0;
-  return callerFree.QuadPart >= needed + largest;
+  return callerFree.QuadPart >= added;
 }
 
 int CUnzipCallback::OnFinish(bool succeeded) {
@@ -188,12 +173,20 @@ int CUnzipCallback::OnFinish(bool succeeded) {
     }
   }
   if (placed_) {
+    DWORD waitBudgetMs = kHeldFileWaitMs;
     for (const Item& item : staged_) {
       if (const std::wstring* movedFolder = MovedFolderHolding(item)) {
         NoteMovedItem(item, *movedFolder);
-      } else if (!MoveWholeFolder(item) && !PlaceItem(item)) {
+      } else if (!MoveWholeFolder(item) && !PlaceItem(item, &waitBudgetMs)) {
         placed_ = false;
+        break;
       }
+    }
+    // All or nothing: a product half new, half old may not even start.
+    if (placed_) {
+      journal_.Commit(record_);
+    } else {
+      journal_.RollBack();
     }
   }
   staged_.clear();

@@ -7,16 +7,19 @@
 
 #include "unpack/ExtractCallback.h"
 #include "unpack/ExtractedItems.h"
+#include "unpack/PlacementJournal.h"
 
 // Moves the extracted items from the staging folder into the target folder,
 // backing up whatever they replace, once the whole archive has come out
-// intact; a failed extraction leaves the target folder as it was. The
-// staging folder is cleared at the end either way.
+// intact. A failed extraction, or an item that cannot take its place, leaves
+// the target folder as it was. The staging folder is cleared at the end
+// either way.
 class CUnzipCallback : public IExtractCallback {
  public:
   // Both folders get a trailing backslash; the moves may copy across drives
   // when the two folders start with different drive letters.
-  // With record, every file and folder the moves create is noted there.
+  // With record, every file and folder the moves create is noted there once
+  // every item is in.
   // With folderPermissionsFollow, the whole tree is given the folder
   // permissions after the moves (which a moved folder otherwise brings from
   // the staging folder): a folder missing from the target may then be moved
@@ -31,9 +34,7 @@ class CUnzipCallback : public IExtractCallback {
                  bool isDirectory) override;
   int OnFinish(bool succeeded) override;
 
-  // Every item of a successful extraction is in the target folder, or, for
-  // a file that could not be replaced (held by another program), its
-  // earlier copy still stands there.
+  // Every item of a successful extraction is in the target folder.
   bool placed() const { return placed_; }
 
   const std::wstring& targetFolder() const { return targetFolder_; }
@@ -45,7 +46,7 @@ class CUnzipCallback : public IExtractCallback {
     std::wstring relativePath;
     bool isDirectory;
   };
-  bool PlaceItem(const Item& item);
+  bool PlaceItem(const Item& item, DWORD* waitBudgetMs);
   void MakeParentFolder(const std::wstring& destination);
   bool MoveWholeFolder(const Item& item);
   const std::wstring* MovedFolderHolding(const Item& item) const;
@@ -62,5 +63,6 @@ class CUnzipCallback : public IExtractCallback {
   std::vector<std::wstring> movedFolders_;
   std::set<std::wstring> notedFolders_;
   bool placed_ = false;
+  PlacementJournal journal_;
   ExtractedItems* record_ = nullptr;
 };

@@ -20,6 +20,7 @@ SystemSeam RealCalls() {
   s.FindFirstFileW = ::FindFirstFileW;
   s.FindNextFileW = ::FindNextFileW;
   s.SetNamedSecurityInfoW = ::SetNamedSecurityInfoW;
+  s.GetVersionExW = ::GetVersionExW;
   return s;
 }
 

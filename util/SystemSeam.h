@@ -8,8 +8,9 @@
 // device controls of hardware that is not there, message-box answers, the
 // shell's pin verbs and change notices, which Wine's shell does not act on,
 // the browser a download link would open, a volume's free space, folder
-// links (junctions), which Wine cannot make, and file permissions, which
-// Wine keeps only as the owner's and others' mode bits.
+// links (junctions), which Wine cannot make, file permissions, which Wine
+// keeps only as the owner's and others' mode bits, and the version of a
+// Windows that is not NT.
 // Every entry defaults to the real call; tests may swap one and must put the
 // defaults back (ResetSystemSeam).
 struct SystemSeam {
@@ -36,6 +37,8 @@ struct SystemSeam {
   BOOL(WINAPI* FindNextFileW)(HANDLE search, LPWIN32_FIND_DATAW found);
   DWORD(WINAPI* SetNamedSecurityInfoW)(LPWSTR name, SE_OBJECT_TYPE type, SECURITY_INFORMATION what,
                                        PSID owner, PSID group, PACL dacl, PACL sacl);
+  // Wine reports an NT platform only.
+  BOOL(WINAPI* GetVersionExW)(LPOSVERSIONINFOW info);
 };
 
 SystemSeam& Seam();

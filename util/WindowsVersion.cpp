@@ -1,15 +1,17 @@
 #include "util/WindowsVersion.h"
 
-const OSVERSIONINFOEXW& WindowsVersion() {
-  static const OSVERSIONINFOEXW version = [] {
-    OSVERSIONINFOEXW info = {};
-    info.dwOSVersionInfoSize = sizeof(info);
-    ::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info));
-    return info;
-  }();
-  return version;
+#include "util/SystemSeam.h"
+
+OSVERSIONINFOEXW WindowsVersion() {
+  OSVERSIONINFOEXW info = {};
+  info.dwOSVersionInfoSize = sizeof(info);
+  Seam().GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info));
+  return info;
 }
 
 DWORD WindowsMajorVersion() { return WindowsVersion().dwMajorVersion; }
 
-bool IsVistaOrLater() { return WindowsVersion().dwMajorVersion > 5; }
+bool IsVistaOrLater() {
+  const OSVERSIONINFOEXW version = WindowsVersion();
+  return version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 6;
+}

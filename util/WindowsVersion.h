@@ -2,8 +2,8 @@
 #include <windows.h>
 
 // What GetVersionExW reports (the manifest decides whether Windows admits to
-// 10.0). Read once per process.
-const OSVERSIONINFOEXW& WindowsVersion();
+// 10.0).
+OSVERSIONINFOEXW WindowsVersion();
 DWORD WindowsMajorVersion();
-// Windows Vista or later.
+// Windows Vista or later: the NT platform from major version 6 on.
 bool IsVistaOrLater();

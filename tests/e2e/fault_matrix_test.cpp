@@ -1,11 +1,15 @@
 // A silent run over an intact install with its package damaged the ways a
-// download or a disk damages one: each ends by itself with the
-// damaged-package code, and the installed files (a loaded shell extension
-// among them) and the uninstall entry are exactly as before.
+// download or a disk damages one, or with a new file a virus scanner holds:
+// each ends by itself with the damaged-package code, and the installed files
+// (a loaded shell extension among them), the uninstall entry and the
+// shortcuts are exactly as before.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include "install/ExitCodes.h"
@@ -14,9 +18,21 @@
 #include "support/InstallerResources.h"
 #include "support/InstallerRun.h"
 #include "support/RegistrySandbox.h"
+#include "support/ShortcutFiles.h"
 #include "support/TestFiles.h"
 
 namespace {
+
+// Opens the file of this name without sharing as soon as it appears anywhere
+// below folder, as a virus scanner does; true once *held has it.
+bool HoldFileBelow(const std::wstring& folder, const wchar_t* name, HANDLE* held) {
+  for (const std::wstring& entry : ListFolder(folder)) {
+    const std::wstring path = folder + L"\\" + entry;
+    if (entry == name) *held = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (*held != INVALID_HANDLE_VALUE || (IsFolder(path) && HoldFileBelow(path, name, held))) return true;
+  }
+  return false;
+}
 
 struct Damage {
   const char* what;
@@ -35,19 +51,33 @@ class DamagedPackageOverAnInstall : public ::testing::Test {
   }
   void TearDown() override { ::FreeLibrary(shellExtension_); }
 
-  void ExpectEachEndsWithItsCodeAndChangesNothing(const std::vector<Damage>& damages) {
-    const std::vector<TreeEntry> files = ReadTree(folder_);
-    const std::map<std::wstring, std::wstring> entry = RegValues(HKEY_LOCAL_MACHINE, product::kUninstallKey);
+  // With heldName, a scanner holds the new file of that name.
+  void ExpectEachEndsWithItsCodeAndChangesNothing(const std::vector<Damage>& damages,
+                                                  const wchar_t* heldName = nullptr) {
+    auto machine = [&] {
+      return std::make_tuple(ReadTree(folder_), RegValues(HKEY_LOCAL_MACHINE, product::kUninstallKey),
+                             ReadTree(StartMenuGroup(product::kName)), FileText(DesktopShortcut(product::kName)));
+    };
+    const auto before = machine();
+    const std::wstring roots[] = {_wgetenv(L"TEMP"), std::wstring(_wgetenv(L"windir")) + L"\\Temp"};
     for (const Damage& damage : damages) {
       SCOPED_TRACE(damage.what);
       ScopedTempDir copies;
       std::wstring installer = CopyInstallerWithResource(copies.path(), damage.name, damage.type, damage.bytes);
       ASSERT_FALSE(installer.empty());
+      HANDLE held = INVALID_HANDLE_VALUE;
+      std::atomic<bool> ended{false};
+      std::thread scanner([&] {
+        while (heldName && !ended && !HoldFileBelow(roots[0], heldName, &held) &&
+               !HoldFileBelow(roots[1], heldName, &held)) ::Sleep(5);
+      });
       InstallerRun::Outcome outcome = RunInstallerToEnd(L"/S /silentrun=0", installer);
+      ended = true;
+      scanner.join();
+      EXPECT_TRUE(!heldName || (held != INVALID_HANDLE_VALUE && ::CloseHandle(held))) << "the scanner never saw it";
       EXPECT_EQ(outcome.exitCode, static_cast<DWORD>(kExitPackageDamaged));
       EXPECT_TRUE(outcome.messageBoxTexts.empty());
-      EXPECT_TRUE(ReadTree(folder_) == files) << "the installed files changed";
-      EXPECT_TRUE(RegValues(HKEY_LOCAL_MACHINE, product::kUninstallKey) == entry) << "the entry changed";
+      EXPECT_TRUE(machine() == before) << "the installed files, the entry or the shortcuts changed";
     }
   }
 
@@ -89,6 +119,38 @@ TEST_F(DamagedPackageOverAnInstall, ArchiveLibraryCabinetDamagedOrUnsigned) {
   ExpectEachEndsWithItsCodeAndChangesNothing({
       {"damaged cabinet", L"IDR_7Z_CAB_DLL", L"DLL", "MSCF broken"},
       {"unsigned 7z.dll", L"IDR_7Z_CAB_DLL", L"DLL", unsignedCabinet}});
+}
+
+// An overwrite whose new files all differ, one of them held by a scanner for
+// longer than the install waits, or an installed one held by another
+// program: the files placed before it go back. With nothing held, the files
+// are placed, and the damaged 64-bit toolbar, third of the shell DLLs, ends
+// the run: the two before it are registered, the one after it is not.
+TEST_F(DamagedPackageOverAnInstall, FileThatCannotTakeItsPlaceUndoesEveryPlacedFile) {
+  // The same version with every data file changed and the 64-bit toolbar
+  // damaged (tests/CMakeLists.txt).
+  std::vector<Damage> altered = {{"data files changed", L"ID_KELVOZIP_MAIN", L"BINARY", ""}};
+  ASSERT_TRUE(ReadFileBytes(std::wstring(KELVO_TEST_DATA_WIN) + L"\\altered-payload.7z", &altered[0].bytes));
+  ExpectEachEndsWithItsCodeAndChangesNothing(altered, L"page_22.html");
+
+  const std::wstring registered = L"Software\\KelvoStandIn\\Registered";
+  ASSERT_EQ(::RegDeleteKeyW(HKEY_CURRENT_USER, registered.c_str()), ERROR_SUCCESS);
+  ScopedTempDir copies;
+  InstallerRun run(L"/S /silentrun=0",
+                   CopyInstallerWithResource(copies.path(), L"ID_KELVOZIP_MAIN", L"BINARY", altered[0].bytes));
+  InstallerRun::Outcome outcome = run.PlayToEnd(IDNO);
+  EXPECT_EQ(outcome.exitCode, 0u);
+  ASSERT_EQ(outcome.messageBoxTexts.size(), 1u);
+  EXPECT_NE(outcome.messageBoxTexts[0].find(folder_ + L"\\KelvoCloudEnterpriseBar64.dll"), std::wstring::npos);
+  for (const wchar_t* dll : {L"KelvoEnterpriseShellExt64.dll", L"KelvoEnterpriseShellExt.dll",
+                             L"KelvoCloudEnterpriseBar64.dll", L"KelvoCloudEnterpriseBar.dll"}) {
+    EXPECT_EQ(RegText(HKEY_CURRENT_USER, registered, dll), wcsstr(dll, L"Bar") ? L"" : L"DllRegisterServer")
+        << ToUtf8(dll);
+  }
+
+  PinnedFile pinned(folder_ + L"\\KelvoCloudIntro.xml");
+  ASSERT_TRUE(pinned.ok());
+  ExpectEachEndsWithItsCodeAndChangesNothing(altered);
 }
 
 }  // namespace

@@ -148,9 +148,9 @@ TEST(SilentInstall, FreshMachineGetsTheWholeInstallAndTheProductStarted) {
 // A deployment tool's "/D=" names a folder of the user's, on another drive:
 // the product gets a folder of its own in it, copied across drives, and
 // everything the folder held stays. The tool takes the output through a pipe
-// it never reads, which fills after a few lines. The shell DLLs refuse their
-// regsvr32 registration here: the 32-bit pair registers itself through
-// DllInstall, and the product is asked to register the rest.
+// it never reads, which fills after a few lines. The shell extensions refuse
+// regsvr32 here: the 32-bit one registers itself through DllInstall before
+// the toolbars come, and the product is asked to register the 64-bit one.
 TEST(SilentInstall, ExistingFolderOnAnotherDriveKeepsItsFilesAndAnUnreadPipeHoldsNothing) {
   const std::wstring given = L"D:\\我的 云盘";
   ASSERT_TRUE(::CreateDirectoryW(given.c_str(), nullptr));
@@ -159,7 +159,8 @@ TEST(SilentInstall, ExistingFolderOnAnotherDriveKeepsItsFilesAndAnUnreadPipeHold
   ASSERT_TRUE(WriteFileBytes(given + L"\\notes.txt", "mine"));
   const std::vector<TreeEntry> before = ReadTree(given);
 
-  ::SetEnvironmentVariableW(L"KELVO_STANDIN_REGISTER_FAILS", L"1");
+  ::SetEnvironmentVariableW(L"KELVO_STANDIN_REGISTER_FAILS",
+                            L"KelvoEnterpriseShellExt64.dll KelvoEnterpriseShellExt.dll");
   SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
   HANDLE unread = nullptr, output = nullptr;
   ASSERT_TRUE(::CreatePipe(&unread, &output, &inheritable, 1));
@@ -185,6 +186,11 @@ TEST(SilentInstall, ExistingFolderOnAnotherDriveKeepsItsFilesAndAnUnreadPipeHold
   const std::wstring registered = L"Software\\KelvoStandIn\\Registered";
   EXPECT_EQ(RegText(HKEY_CURRENT_USER, registered, L"KelvoEnterpriseShellExt.dll"), L"DllInstall");
   EXPECT_EQ(RegText(HKEY_CURRENT_USER, registered, L"KelvoEnterpriseShellExt64.dll"), L"");
+  const std::wstring at = registered + L"At", fallbackAt = RegText(HKEY_CURRENT_USER, at, L"KelvoEnterpriseShellExt.dll");
+  for (const wchar_t* bar : {L"KelvoCloudEnterpriseBar64.dll", L"KelvoCloudEnterpriseBar.dll"}) {
+    EXPECT_EQ(RegText(HKEY_CURRENT_USER, registered, bar), L"DllRegisterServer") << ToUtf8(bar);
+    EXPECT_LT(fallbackAt, RegText(HKEY_CURRENT_USER, at, bar)) << ToUtf8(bar);
+  }
   EXPECT_NE(WaitForLaunchLine(L"/reg"), L"") << "the product was not asked to register";
   EXPECT_EQ(RunningCount(product::kMainExe), 0) << "/silentrun=0 starts nothing";
 }

@@ -113,6 +113,15 @@ inline void UseSelfProtectionDevice(DWORD answer) {
   };
 }
 
+// The Windows version reported, of any platform.
+inline OSVERSIONINFOEXW windowsVersion = {};
+inline void UseWindowsVersion(DWORD platform, DWORD major, DWORD minor) {
+  windowsVersion = {sizeof(windowsVersion), major, minor, 0, platform};
+  Seam().GetVersionExW = [](LPOSVERSIONINFOW info) WINAPI -> BOOL {
+    return *reinterpret_cast<OSVERSIONINFOEXW*>(info) = windowsVersion, TRUE;
+  };
+}
+
 // Every volume reports this much free room (nothing to the caller's quota).
 inline ULONGLONG freeBytes = 0;
 inline std::wstring freeSpaceRootAsked;

@@ -104,4 +104,19 @@ TEST(ShellRestart, NotForAFolderHandedOverNorAnOutdatedToolbarStillLoadedNorWith
   ::CloseHandle(extension);
 }
 
+// A token that is not elevated keeps the product from being asked to
+// register itself only where Windows has elevation: NT from version 6 on.
+TEST(ProductRegistration, AskedWithoutElevationOnlyBeforeVista) {
+  SetupContext context;
+  context.productExe = PayloadFolder() + L"\\KelvoCloudEnterpriseSync.exe";
+  for (DWORD platform : {VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS}) {
+    fakes::ScopedSeam seam;
+    fakes::UseToken(true, false);
+    fakes::UseWindowsVersion(platform, 6, 1);
+    fakes::RecordStarts();
+    context.RequestProductRegistration();
+    EXPECT_EQ(fakes::starts.size(), platform == VER_PLATFORM_WIN32_NT ? 0u : 1u) << platform;
+  }
+}
+
 }  // namespace
