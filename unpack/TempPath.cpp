@@ -18,6 +18,8 @@ bool MakeTempPath(std::wstring& out) {
   // An elevated run keeps its files out of the user's reach.
   if (WorkFolderPath()[0]) {
     wcsncpy(folder, WorkFolderPath(), 1023);
+  } else if (WorkFolderRequired()) {
+    return false;
   } else {
     ::GetTempPathW(1024, folder);
   }

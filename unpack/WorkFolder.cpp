@@ -16,6 +16,7 @@ constexpr wchar_t kAdministratorsAndSystemOnly[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;
 
 wchar_t g_path[MAX_PATH] = {};
 HANDLE g_hold = INVALID_HANDLE_VALUE;
+bool g_required = false;
 
 typedef DWORD(WINAPI* GetTempPath2Func)(DWORD length, LPWSTR buffer);
 
@@ -49,6 +50,7 @@ bool IsPlainFolder(HANDLE handle) {
 }  // namespace
 
 bool CreateWorkFolder() {
+  g_required = true;
   if (g_path[0]) return true;
   wchar_t root[MAX_PATH] = {};
   if (!SystemTempFolder(root)) return false;
@@ -89,6 +91,8 @@ bool CreateWorkFolder() {
 }
 
 const wchar_t* WorkFolderPath() { return g_path; }
+
+bool WorkFolderRequired() { return g_required; }
 
 void RemoveWorkFolder() {
   if (!g_path[0]) return;

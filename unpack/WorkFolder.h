@@ -7,9 +7,13 @@
 // Once it exists, MakeTempPath names paths inside it.
 
 // Creates the folder under a fresh "{GUID}.tmp" name; an existing name is
-// never taken over. False when none could be made (the run then uses the
-// user's temporary folder).
+// never taken over. False when none could be made: from then on the run has
+// no temporary place at all (WorkFolderRequired), rather than the user's.
 bool CreateWorkFolder();
+
+// True once CreateWorkFolder was asked for: an elevated run never falls back
+// to the user's temporary folder, before the folder exists or after it went.
+bool WorkFolderRequired();
 
 // The folder with a trailing backslash, or "" when there is none.
 const wchar_t* WorkFolderPath();
