@@ -6,19 +6,14 @@
 #include <cstring>
 
 #include "install/MachineComponents.h"
+#include "util/LibraryLoadFlags.h"
 
 namespace {
 
 using NetbiosCall = UCHAR(WINAPI*)(PNCB);
 
 // From the system folder only: a Netapi32.dll beside the installer must not load.
-HMODULE LoadSystemNetapi() {
-  wchar_t path[MAX_PATH + 16] = {};
-  UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  ::lstrcatW(path, L"\\Netapi32.dll");
-  return ::LoadLibraryW(path);
-}
+HMODULE LoadSystemNetapi() { return LoadSystemLibrary(L"Netapi32.dll"); }
 
 bool AskFirstAdapter(NetbiosCall netbios, char* out, size_t capacity) {
   LANA_ENUM adapters = {};

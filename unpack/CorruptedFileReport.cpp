@@ -6,6 +6,7 @@
 #include "unpack/FileTrust.h"
 #include "unpack/HeldFile.h"
 #include "unpack/KelvoBaseInterface.h"
+#include "util/LibraryLoadFlags.h"
 #include "util/SystemSeam.h"
 
 const wchar_t kSuiteDownloadHost[] = L"https://dl.kelvosafe.com";
@@ -34,7 +35,8 @@ bool SuiteIsStableRelease() {
   if (!::PathCombineW(library, folder, L"Kelvover.dll")) return false;
   HeldFile held(library);
   if (!::PathFileExistsW(library) || !IsTrustedFile(library)) return false;
-  HMODULE module = ::LoadLibraryW(library);
+  // Its own imports from the system folder, never from beside the installer.
+  HMODULE module = ::LoadLibraryExW(library, nullptr, SystemLibraryLoadFlags());
   if (!module) return false;
   typedef int(WINAPI * IsBetaVersionFunc)();
   auto isBeta = ExportAs<IsBetaVersionFunc>(::GetProcAddress(module, "IsBetaVersion"));

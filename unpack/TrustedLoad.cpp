@@ -17,7 +17,7 @@ constexpr const char* kSystemFolderLibraries[] = {
     "dbgcore.dll",  "PROPSYS.dll",     "IPHLPAPI.dll",   "urlmon.dll",   "TextSharping.dll",
     "profapi.dll",  "svrcli.dll",      "iertutil.dll",   "netutils.dll", "shlwapi.dll",
     "setupapi.dll", "wbemuuid.dll",    "version.dll",    "comctl32.dll", "GdiPlus.dll",
-    "psapi.dll",
+    "psapi.dll",    "shell32.dll",
 };
 
 constexpr wchar_t kSelfProtectionDevice[] = L"\\\\.\\KelvoSelfProtection";
@@ -87,7 +87,14 @@ HMODULE LoadFromSystemFolder(const char* name) {
     ::SetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
   }
-  HMODULE module = ::LoadLibraryA(path);
+  HMODULE module = ::LoadLibraryExA(path, nullptr, SystemLibraryLoadFlags());
+  // Windows XP keeps GDI+ side by side only: by name, where side by side
+  // redirects the name, which no file beside the program can change.
+  ACTCTX_SECTION_KEYED_DATA redirection = {sizeof(redirection)};
+  if (!module && ::FindActCtxSectionStringA(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
+                                            name, &redirection)) {
+    module = ::LoadLibraryA(name);
+  }
   if (!module) ::SetLastError(ERROR_FILE_NOT_FOUND);
   return module;
 }

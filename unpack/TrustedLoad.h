@@ -15,8 +15,9 @@ DWORD QuerySelfProtection();
 // Windows system folder (case-insensitive).
 bool IsSystemFolderLibrary(const char* name);
 
-// Loads "<system folder>\name". Null with ERROR_FILE_NOT_FOUND when it is
-// not there.
+// Loads "<system folder>\name", whose own imports come from the system
+// folder too (or, where the system folder lacks it, the side-by-side copy
+// the name is redirected to). Null with ERROR_FILE_NOT_FOUND otherwise.
 HMODULE LoadFromSystemFolder(const char* name);
 
 // The delay-load notification hook: libraries of the list come from the

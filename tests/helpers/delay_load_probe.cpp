@@ -2,17 +2,14 @@
 // installer binds its system libraries: "version.dll", which the system
 // folder has, and "TextSharping.dll", which it lacks but a planted copy
 // beside this program provides.
-// usage: delay_load_probe version|planted [default] | dpi
+// usage: delay_load_probe version|planted [default]
 // "default" runs without the installer's hook, to show what the plain search
 // would load. Exit code: 0 version.dll came from the system folder, 1 the
 // planted library ran or version.dll came from elsewhere, 2 the load failed.
-// "dpi" asks the display scale, beside a planted "SHCore.dll": exit code 1
-// when the planted copy answered.
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
 
-#include "ui/DisplayScale.h"
 #include "unpack/TrustedLoad.h"
 
 extern "C" PfnDliHook __pfnDliNotifyHook2;
@@ -32,10 +29,6 @@ int main(int argc, char** argv) {
   bool useDefault = argc > 2 && strcmp(argv[2], "default") == 0;
   __pfnDliNotifyHook2 = useDefault ? nullptr : SystemDllLoadHook;
   ::SetUnhandledExceptionFilter(LoadFailed);
-  if (argc > 1 && strcmp(argv[1], "dpi") == 0) {
-    DisplayScale::Instance().SetFromMonitor();
-    return DisplayScale::Instance().scale() == 2.0f ? 1 : 0;
-  }
   if (argc > 1 && strcmp(argv[1], "planted") == 0) {
     printf("planted library answered %d\n", TextSharpingProbe());
     return 1;

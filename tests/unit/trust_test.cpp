@@ -132,15 +132,14 @@ TEST(TrustedLoad, LoadsWhatIsSignedLoadedAlreadyOrVouchedForAndNothingElse) {
   if (module) ::FreeLibrary(module);
 }
 
-// A program with real delay imports and the installer's hook, beside a
-// planted "TextSharping.dll" (listed, missing from the system folder) and a
-// planted "SHCore.dll": exit 0 is the right library, 1 the planted one, 2 none.
+// A program with real delay imports and the installer's hook (and no other
+// guard), beside a planted "TextSharping.dll" (listed, missing from the
+// system folder): exit 0 is the right library, 1 the planted one, 2 none.
 TEST(SystemLibraries, ComeOnlyFromTheSystemFolderNeverFromBesideTheProgram) {
   const std::wstring probe = TrustData(L"planted\\delay_load_probe.exe");
   EXPECT_EQ(InstallerRun(L"version", probe).WaitForExit(), 0u);
   EXPECT_EQ(InstallerRun(L"planted", probe).WaitForExit(), 2u);
   EXPECT_EQ(InstallerRun(L"planted default", probe).WaitForExit(), 1u) << "the plain search takes the planted copy";
-  EXPECT_EQ(InstallerRun(L"dpi", probe).WaitForExit(), 0u) << "the planted SHCore.dll answered";
 }
 
 }  // namespace
