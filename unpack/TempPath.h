@@ -6,3 +6,6 @@
 // (WorkFolder.h), else in the user's temporary folder. Only tested, not
 // created. False after 10 names that all existed.
 bool MakeTempPath(std::wstring& out);
+
+// A fresh GUID as the temporary names spell it: "{XXXXXXXX-XXXX-xxxx-XXXX-XXXXXXXXXXXX}".
+std::wstring NewBracedGuid();

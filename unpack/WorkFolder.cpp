@@ -1,10 +1,10 @@
 #include "unpack/WorkFolder.h"
 
-#include <objbase.h>
 #include <sddl.h>
 #include <stdio.h>
 #include <wchar.h>
 
+#include "unpack/TempPath.h"
 #include "util/FolderOps.h"
 
 namespace {
@@ -60,13 +60,8 @@ bool CreateWorkFolder() {
     return false;
   }
   for (int attempt = 0; attempt < kNameAttempts && !g_path[0]; ++attempt) {
-    GUID guid = {};
-    ::CoCreateGuid(&guid);
     wchar_t path[MAX_PATH] = {};
-    int written = _snwprintf(
-        path, MAX_PATH - 1, L"%ls{%08X-%04X-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X}.tmp", root,
-        static_cast<unsigned>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
-        guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+    int written = _snwprintf(path, MAX_PATH - 1, L"%ls%ls.tmp", root, NewBracedGuid().c_str());
     if (written < 0 || written >= MAX_PATH - 1) break;
     // Made here and now, never found: a name someone else made first is
     // theirs, and another one is tried.
