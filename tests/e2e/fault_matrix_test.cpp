@@ -8,13 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "install/ExitCodes.h"
-#include "install/ProductNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerResources.h"
 #include "support/InstallerRun.h"
 #include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"
+#include "support/WindowsNames.h"
 
 namespace {
 
@@ -37,17 +36,17 @@ class DamagedPackageOverAnInstall : public ::testing::Test {
 
   void ExpectEachEndsWithItsCodeAndChangesNothing(const std::vector<Damage>& damages) {
     const std::vector<TreeEntry> files = ReadTree(folder_);
-    const std::map<std::wstring, std::wstring> entry = RegValues(HKEY_LOCAL_MACHINE, product::kUninstallKey);
+    const std::map<std::wstring, std::wstring> entry = RegValues(HKEY_LOCAL_MACHINE, names::kUninstallKey);
     for (const Damage& damage : damages) {
       SCOPED_TRACE(damage.what);
       ScopedTempDir copies;
       std::wstring installer = CopyInstallerWithResource(copies.path(), damage.name, damage.type, damage.bytes);
       ASSERT_FALSE(installer.empty());
       InstallerRun::Outcome outcome = RunInstallerToEnd(L"/S /silentrun=0", installer);
-      EXPECT_EQ(outcome.exitCode, static_cast<DWORD>(kExitPackageDamaged));
+      EXPECT_EQ(outcome.exitCode, 5u);
       EXPECT_TRUE(outcome.messageBoxTexts.empty());
       EXPECT_TRUE(ReadTree(folder_) == files) << "the installed files changed";
-      EXPECT_TRUE(RegValues(HKEY_LOCAL_MACHINE, product::kUninstallKey) == entry) << "the entry changed";
+      EXPECT_TRUE(RegValues(HKEY_LOCAL_MACHINE, names::kUninstallKey) == entry) << "the entry changed";
     }
   }
 
