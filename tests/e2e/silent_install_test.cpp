@@ -27,9 +27,8 @@ std::wstring TempFolder() {
   return temp;
 }
 
-// The systems the installer targets, each on a machine of its own (e2e-run
-// reads the system from the case's name), and what each shows after a
-// silent fresh install.
+// The systems the installer targets (e2e-run reads the system from the
+// case's name), and what each shows after a silent fresh install.
 struct System {
   const char* name;
   bool is64;
@@ -45,7 +44,7 @@ TEST_P(FreshSilentInstall, GetsTheWholeInstallOfItsSystemAndTheProductStarted) {
   const System& system = GetParam();
   HANDLE scan = ::CreateMutexW(nullptr, FALSE, L"Global\\KelvoDsMainMutex_ScanInProgress");
   HANDLE extension =
-      system.extensionLoaded ? ::CreateMutexW(nullptr, FALSE, L"{8EA635E7-C0BA-41ed-B3B5-56EC1B5FB166}") : nullptr;
+      ::CreateMutexW(nullptr, FALSE, system.extensionLoaded ? L"{8EA635E7-C0BA-41ed-B3B5-56EC1B5FB166}" : nullptr);
   ASSERT_TRUE(WriteRegString(HKEY_CLASSES_ROOT, L"lnkfile\\shell\\taskbarpin\\command", nullptr,
                              L"\"" + PayloadFolder() + L"\\uninstall.exe\" taskbarpin \"%1\""));
   const std::vector<std::wstring> tempBefore = ListFolder(TempFolder());
@@ -83,8 +82,7 @@ TEST_P(FreshSilentInstall, GetsTheWholeInstallOfItsSystemAndTheProductStarted) {
   // App Paths is one key for both views, so the 64-bit shell finds it too.
   EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kAppPathsKey, nullptr, KEY_WOW64_64KEY), exe);
   EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kAppPathsKey, L"Path"), folder);
-  EXPECT_EQ(RegText(HKEY_CURRENT_USER, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-                    L"Kelvocloudenterprisebox"), L"")
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, names::kRunKey, names::kRunValue), L"")
       << "a silent install writes no autostart";
 
   EXPECT_EQ(ListFolder(StartMenuGroup(kName)),
@@ -108,24 +106,23 @@ TEST_P(FreshSilentInstall, GetsTheWholeInstallOfItsSystemAndTheProductStarted) {
         << ToUtf8(dll);
   }
   // The folder in "Computer", for both views, and first in the places bar.
-  const std::wstring folderClass = L"\\CLSID\\{0363E446-2A0C-4914-813F-E3FC8539879E}";
-  EXPECT_EQ(RegText(HKEY_CURRENT_USER, L"Software\\Classes" + folderClass, nullptr, KEY_WOW64_64KEY),
+  const std::wstring clsid = L"{0363E446-2A0C-4914-813F-E3FC8539879E}";
+  const std::wstring current = L"Software\\Microsoft\\Windows\\CurrentVersion\\";
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID\\" + clsid, nullptr, KEY_WOW64_64KEY),
             L"KelvoAI云盘-同步版");
-  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, folderClass.substr(1) + L"\\Instance\\InitPropertyBag", L"Target"), exe);
-  EXPECT_EQ(RegText(HKEY_CURRENT_USER,
-                    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MyComputer\\NameSpace" +
-                        folderClass.substr(6), nullptr), L"KelvoAI云盘-同步版");
-  EXPECT_EQ(RegText(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Comdlg32\\PlacesBar",
-                    L"place0"), L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\::{0363E446-2A0C-4914-813F-E3FC8539879E}");
+  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\Instance\\InitPropertyBag", L"Target"), exe);
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, current + L"Explorer\\MyComputer\\NameSpace\\" + clsid, nullptr),
+            L"KelvoAI云盘-同步版");
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, current + L"Policies\\Comdlg32\\PlacesBar", L"place0"),
+            L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\::" + clsid);
 
   // Asked to restart the shell only for its loaded extension; the product
   // started, through the desktop shell where Windows has elevation to shed.
   EXPECT_EQ(WaitForLaunchLine(L"/explorer", system.extensionLoaded ? 20000 : 0) != L"", system.extensionLoaded);
-  EXPECT_TRUE(WaitUntil([] { return RunningCount(L"KelvoCloudEnterpriseSync.exe") == 1; }, 20000))
-      << "the product was not started";
-  EXPECT_EQ(lstrcmpiW(ParentProgram(L"KelvoCloudEnterpriseSync.exe").c_str(), L"explorer.exe") == 0,
-            system.startedByShell) << "started by " << ToUtf8(ParentProgram(L"KelvoCloudEnterpriseSync.exe"));
-  if (extension) ::CloseHandle(extension);
+  EXPECT_TRUE(WaitUntil([] { return RunningCount(names::kMainExe) == 1; }, 20000)) << "the product was not started";
+  const std::wstring parent = ParentProgram(names::kMainExe);
+  EXPECT_EQ(lstrcmpiW(parent.c_str(), L"explorer.exe") == 0, system.startedByShell) << "by " << ToUtf8(parent);
+  ::CloseHandle(extension);
 
   // What the install put into the temporary folder is gone, but for the base
   // library, which stays where the signature check loaded it from.

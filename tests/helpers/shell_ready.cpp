@@ -1,7 +1,5 @@
 // Waits until the desktop shell's automation objects answer, reached as the
 // installer reaches them: e2e-run starts no case before (20 s at most).
-#include <windows.h>
-
 #include "install/ShellAutomation.h"
 
 int main() {

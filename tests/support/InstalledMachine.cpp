@@ -4,7 +4,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <vector>
+#include <map>
 
 #include "install/ProcessList.h"
 #include "support/InstallerRun.h"
@@ -47,37 +47,28 @@ std::wstring PayloadFolder() { return BuiltProgram(L"payload"); }
   return ::testing::AssertionSuccess();
 }
 
-namespace {
-
-std::vector<PROCESSENTRY32W> Processes() {
-  std::vector<PROCESSENTRY32W> processes;
+int RunningCount(const wchar_t* exeName) {
   HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   PROCESSENTRY32W entry = {sizeof(entry)};
+  int count = 0;
   for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
-    processes.push_back(entry);
+    count += lstrcmpiW(entry.szExeFile, exeName) == 0;
   }
   ::CloseHandle(snapshot);
-  return processes;
-}
-
-}  // namespace
-
-int RunningCount(const wchar_t* exeName) {
-  int count = 0;
-  for (const PROCESSENTRY32W& entry : Processes()) count += lstrcmpiW(entry.szExeFile, exeName) == 0;
   return count;
 }
 
 std::wstring ParentProgram(const wchar_t* exeName) {
-  std::vector<PROCESSENTRY32W> processes = Processes();
-  for (const PROCESSENTRY32W& child : processes) {
-    if (lstrcmpiW(child.szExeFile, exeName) != 0) continue;
-    for (const PROCESSENTRY32W& parent : processes) {
-      if (parent.th32ProcessID == child.th32ParentProcessID) return parent.szExeFile;
-    }
-    break;
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry = {sizeof(entry)};
+  std::map<DWORD, std::wstring> names;
+  DWORD parent = 0;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
+    names[entry.th32ProcessID] = entry.szExeFile;
+    if (!parent && lstrcmpiW(entry.szExeFile, exeName) == 0) parent = entry.th32ParentProcessID;
   }
-  return L"";
+  ::CloseHandle(snapshot);
+  return parent ? names[parent] : L"";
 }
 
 void EndProductProcesses() {

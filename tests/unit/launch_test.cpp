@@ -1,12 +1,10 @@
-// How the product is started after the install, for each kind of install,
-// and when it is asked to restart the shell.
+// How the product is started after the install, for each kind of install.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "install/PostInstallLaunch.h"
 #include "install/SetupContext.h"
-#include "install/ShellRestart.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -62,34 +60,6 @@ TEST(LaunchRequest, SwitchesAndRunValueFollowTheInstall) {
     EXPECT_EQ(ToUtf8(request.file), ToUtf8(L"\"" + context.productExe + L"\""));
     EXPECT_EQ(ToUtf8(request.arguments), ToUtf8(row.arguments));
   }
-}
-
-// The loaded extension holds its mutex; the product leaves a hand-over file
-// naming the folder it already restarted the shell for.
-TEST(ShellRestart, NotForAFolderHandedOverNorForAnOutdatedToolbarStillLoaded) {
-  ScopedTempDir temp;
-  ::SetEnvironmentVariableW(L"TMP", temp.path().c_str());
-  ::SetEnvironmentVariableW(L"TEMP", temp.path().c_str());
-  SetupContext context;
-  context.installDir = L"C:\\Kelvo\\Kelvopeltbox";
-  EXPECT_FALSE(ShouldRestartExplorer(context)) << "the extension is not loaded";
-  HANDLE extension = ::CreateMutexW(nullptr, FALSE, L"{8EA635E7-C0BA-41ed-B3B5-56EC1B5FB166}");
-  EXPECT_TRUE(ShouldRestartExplorer(context));
-
-  const std::wstring handOver = temp.Join(L"55d7fdfb.ini");
-  ::WritePrivateProfileStringW(L"main", L"instpath", L"C:\\KELVO\\KELVOPELTBOX", handOver.c_str());
-  EXPECT_FALSE(ShouldRestartExplorer(context));
-  EXPECT_FALSE(FileExists(handOver)) << "the hand-over is used once";
-  ::WritePrivateProfileStringW(L"main", L"instpath", L"C:\\Elsewhere", handOver.c_str());
-  EXPECT_TRUE(ShouldRestartExplorer(context));
-
-  context.installMode = kUpgrade;
-  context.shellExtOutdated = TRUE;
-  context.shellExtCleared = FALSE;
-  EXPECT_FALSE(ShouldRestartExplorer(context));
-  context.shellExtCleared = TRUE;
-  EXPECT_TRUE(ShouldRestartExplorer(context));
-  ::CloseHandle(extension);
 }
 
 }  // namespace
