@@ -218,6 +218,9 @@ TEST(GreenMode, YesInstallsForTheUserAloneAndStartsTheProductPlainly) {
   fakes::ScopedSeam seam;
   fakes::UseToken(false, false);
   fakes::RecordBoxes(IDYES);
+  const std::wstring exe = ShellFolder(CSIDL_APPDATA) + L"\\Kelvo\\Kelvopeltbox\\KelvoCloudEnterpriseSync.exe";
+  // The user's own desktop shortcut there: the green install writes its own.
+  ASSERT_TRUE(WriteShortcut(DesktopShortcut(names::kName), exe, L"我的同步盘"));
   User user([](User& me) {
     if (HWND main = me.AgreeAndWaitForReady()) Press(main, IDC_INSTALL_BUTTON);
   });
@@ -227,7 +230,6 @@ TEST(GreenMode, YesInstallsForTheUserAloneAndStartsTheProductPlainly) {
   EXPECT_EQ(fakes::boxes[0].text + L"|" + fakes::boxes[0].caption,
             L"您当前不是管理员权限，是否需要安装一个绿色版本？|Kelvo0AI云盘同步版");
 
-  const std::wstring exe = ShellFolder(CSIDL_APPDATA) + L"\\Kelvo\\Kelvopeltbox\\KelvoCloudEnterpriseSync.exe";
   EXPECT_TRUE(HoldsThePayload(exe.substr(0, exe.rfind(L'\\'))));
   EXPECT_TRUE(IsInstallerShortcutTo(DesktopShortcut(names::kName), exe));
   EXPECT_EQ(RegText(HKEY_CURRENT_USER, names::kRunKey, names::kRunValue), L"\"" + exe + L"\" /autostart");

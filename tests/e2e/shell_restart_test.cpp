@@ -45,6 +45,16 @@ TEST_P(ShellRestart, NotForAFolderHandedOverNorForAnOutdatedToolbarStillLoaded) 
   EXPECT_EQ(ShouldRestartExplorer(context) != FALSE, GetParam().afterUpgrade);
   context.installMode = kFreshInstall;
   EXPECT_EQ(ShouldRestartExplorer(context) != FALSE, GetParam().afterFreshInstall);
+  // With 13 overlay handlers registered there is no room for more.
+  for (int i = 0; i < 13; ++i) {
+    HKEY key = nullptr;
+    ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, (L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                      L"ShellIconOverlayIdentifiers\\" + std::to_wstring(i)).c_str(), 0, nullptr, 0,
+                      KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
+    ::RegCloseKey(key);
+    if (i == 11) EXPECT_EQ(ShouldRestartExplorer(context) != FALSE, GetParam().afterFreshInstall);
+  }
+  EXPECT_EQ(ShouldRestartExplorer(context) != FALSE, GetParam().afterUpgrade);
   ::CloseHandle(extension);
 }
 INSTANTIATE_TEST_SUITE_P(Systems, ShellRestart,

@@ -133,6 +133,7 @@ TEST_P(FreshSilentInstall, GetsTheWholeInstallOfItsSystemAndTheProductStarted) {
 }
 INSTANTIATE_TEST_SUITE_P(Systems, FreshSilentInstall,
                          ::testing::Values(System{"WinXP_32", false, true, false, false},
+                                           System{"Vista_64", true, false, false, true},
                                            System{"Win7_32", false, false, true, true},
                                            System{"Win7_64", true, true, true, true},
                                            System{"Win10_64", true, false, false, true}),
