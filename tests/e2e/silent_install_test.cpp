@@ -18,8 +18,6 @@
 namespace {
 
 const std::wstring kName = names::kName;
-using names::kAppPathsKey;
-using names::kUninstallKey;
 
 std::wstring TempFolder() {
   wchar_t temp[MAX_PATH] = {};
@@ -61,7 +59,7 @@ TEST_P(FreshSilentInstall, GetsTheWholeInstallOfItsSystemAndTheProductStarted) {
   EXPECT_TRUE(ReadTree(folder) == ReadTree(PayloadFolder())) << "not exactly the payload";
 
   // The uninstall entry, whole, in the 32-bit view only.
-  std::map<std::wstring, std::wstring> entry = RegValues(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY);
+  std::map<std::wstring, std::wstring> entry = RegValues(HKEY_LOCAL_MACHINE, names::kUninstallKey, KEY_WOW64_32KEY);
   const std::wstring mid = entry[L"mid"];
   EXPECT_EQ(mid.size(), 32u);
   EXPECT_EQ(mid.find_first_not_of(L"0123456789abcdef"), std::wstring::npos) << ToUtf8(mid);
@@ -73,15 +71,15 @@ TEST_P(FreshSilentInstall, GetsTheWholeInstallOfItsSystemAndTheProductStarted) {
       {L"Publisher", L"Kelvo安全中心"},      {L"pid", L"home"},
       {L"mid", mid},                         {L"InstName", L"KelvoSetup.exe"}};
   EXPECT_TRUE(entry == expected) << entry.size() << " values";
-  if (system.is64) EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY));
+  if (system.is64) EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, names::kUninstallKey, KEY_WOW64_64KEY));
   // The machine identifier's cache: the identifier followed by its check.
   std::wstring cached = RegText(HKEY_LOCAL_MACHINE, L"Software\\KelvoSafe\\Liveup", L"mid", KEY_WOW64_32KEY);
   EXPECT_EQ(cached.size(), 64u);
   EXPECT_EQ(cached.substr(0, 32), mid);
 
   // App Paths is one key for both views, so the 64-bit shell finds it too.
-  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kAppPathsKey, nullptr, KEY_WOW64_64KEY), exe);
-  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, kAppPathsKey, L"Path"), folder);
+  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, names::kAppPathsKey, nullptr, KEY_WOW64_64KEY), exe);
+  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, names::kAppPathsKey, L"Path"), folder);
   EXPECT_EQ(RegText(HKEY_CURRENT_USER, names::kRunKey, names::kRunValue), L"")
       << "a silent install writes no autostart";
 

@@ -1,9 +1,7 @@
 #pragma once
 // The names a user or an administrator meets on a machine with the product,
-// written out as Windows shows them: a typo in the installer's own copy of
-// one must fail the tests, so they never read that copy.
+// as Windows shows them: a typo in the installer's own copy must fail a test.
 namespace names {
-
 inline constexpr wchar_t kName[] = L"KelvoAI云盘同步版";
 inline constexpr wchar_t kFormerName[] = L"Kelvo安全云盘同步版";
 inline constexpr wchar_t kMainExe[] = L"KelvoCloudEnterpriseSync.exe";
@@ -16,5 +14,4 @@ inline constexpr wchar_t kSuiteAppPathsKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Kelvosafe.exe";
 inline constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t kRunValue[] = L"Kelvocloudenterprisebox";
-
 }  // namespace names
