@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
 #include <stdio.h>
 
 #include <functional>
@@ -16,14 +17,14 @@
 
 #include "app/Entry.h"
 #include "app/InstallApp.h"
-#include "install/ExitCodes.h"
-#include "install/ProductNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerResources.h"
 #include "support/InstallerWindows.h"
 #include "support/RegistrySandbox.h"
 #include "support/SeamFakes.h"
+#include "support/ShortcutFiles.h"
 #include "support/TestFiles.h"
+#include "support/WindowsNames.h"
 
 namespace {
 
@@ -137,7 +138,7 @@ TEST(WorkerGone, InstallClickOnTheReadyPageGivesTheDamagedPageAndRemovesThePreEx
     me.EndWorkerPressAndExit(main);
   });
   ASSERT_NO_FATAL_FAILURE(RunEntry(user));
-  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, product::kUninstallKey)) << "the product was registered";
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, names::kUninstallKey)) << "the product was registered";
   ASSERT_FALSE(folder.empty());
   EXPECT_FALSE(IsFolder(folder)) << "the pre-extracted files stayed behind";
   EXPECT_FALSE(IsFolder(App().context.startMenuDir)) << "shortcuts were made";
@@ -164,7 +165,7 @@ TEST(WorkerGone, ClickForAnotherFolderLeavesNeitherFolderWithTheProduct) {
   EXPECT_NE(chosen, preExtracted) << "the click did not take the other folder";
   EXPECT_FALSE(IsFolder(preExtracted)) << "the pre-extracted files stayed behind";
   EXPECT_FALSE(FileExists(MainExe(chosen)));
-  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, product::kUninstallKey));
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, names::kUninstallKey));
 }
 
 TEST(WorkerGone, UpgradeClickLeavesTheInstalledCopyAsItWas) {
@@ -176,7 +177,7 @@ TEST(WorkerGone, UpgradeClickLeavesTheInstalledCopyAsItWas) {
     ASSERT_TRUE(::CopyFileW((PayloadFolder() + L"\\" + file).c_str(), (folder + L"\\" + file).c_str(), FALSE));
   }
   ASSERT_TRUE(MakeInstalledVersion(folder, L"2.0.0.1124"));
-  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, L"InstallLocation", folder));
+  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, names::kUninstallKey, L"InstallLocation", folder));
   const std::vector<TreeEntry> before = ReadTree(folder);
   User user([&](User& me) {
     HWND main = me.WaitForWindowWith(IDC_INSTALL_BUTTON);
@@ -201,11 +202,42 @@ TEST(SilentRun, WithoutAdministratorRightsEndsWithCodeSixAndInstallsNothing) {
     HWND agreement = me.WaitForWindowWith(IDC_LICENCE_LINK);
     if (!agreement || !Press(agreement, IDOK)) me.GiveUp(L"no agreement dialog");
   });
-  EXPECT_EQ(RunEntryWith(L"/S /restart", user), kExitNoAdministrator);
+  EXPECT_EQ(RunEntryWith(L"/S /restart", user), 6);
   EXPECT_EQ(ToUtf8(user.failure), "");
-  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, product::kUninstallKey));
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, names::kUninstallKey));
   EXPECT_FALSE(IsFolder(App().context.startMenuDir)) << "shortcuts were made";
-  EXPECT_EQ(RunningCount(product::kMainExe), 0) << "the product was started";
+  EXPECT_EQ(RunningCount(names::kMainExe), 0) << "the product was started";
+}
+
+// A standard user who declined the elevation prompt says yes to the green
+// version: the product goes into the user's own application data with the
+// user's shortcuts and autostart, nothing registered with the machine's
+// shell, and is started plainly by the installer, without switches.
+TEST(GreenMode, YesInstallsForTheUserAloneAndStartsTheProductPlainly) {
+  REQUIRE_OWN_PROCESS();
+  fakes::ScopedSeam seam;
+  fakes::UseToken(false, false);
+  fakes::RecordBoxes(IDYES);
+  const std::wstring exe = ShellFolder(CSIDL_APPDATA) + L"\\Kelvo\\Kelvopeltbox\\KelvoCloudEnterpriseSync.exe";
+  // The user's own desktop shortcut there: the green install writes its own.
+  ASSERT_TRUE(WriteShortcut(DesktopShortcut(names::kName), exe, L"我的同步盘"));
+  User user([](User& me) {
+    if (HWND main = me.AgreeAndWaitForReady()) Press(main, IDC_INSTALL_BUTTON);
+  });
+  EXPECT_EQ(RunEntryWith(L"/restart", user), 0);
+  EXPECT_EQ(ToUtf8(user.failure), "");
+  ASSERT_EQ(fakes::boxes.size(), 1u);
+  EXPECT_EQ(fakes::boxes[0].text + L"|" + fakes::boxes[0].caption,
+            L"您当前不是管理员权限，是否需要安装一个绿色版本？|Kelvo0AI云盘同步版");
+
+  EXPECT_TRUE(HoldsThePayload(exe.substr(0, exe.rfind(L'\\'))));
+  EXPECT_TRUE(IsInstallerShortcutTo(DesktopShortcut(names::kName), exe));
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, names::kRunKey, names::kRunValue), L"\"" + exe + L"\" /autostart");
+  EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\KelvoStandIn")) << "shell DLLs registered";
+  EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"CLSID\\{0363E446-2A0C-4914-813F-E3FC8539879E}"));
+  EXPECT_TRUE(WaitUntil([] { return RunningCount(names::kMainExe) == 1; }, 20000)) << "not started";
+  EXPECT_EQ(WaitForLaunchLine(exe), L"\"" + exe + L"\"");
+  EXPECT_EQ(lstrcmpiW(ParentProgram(names::kMainExe).c_str(), L"e2e_tests.exe"), 0);
 }
 
 }  // namespace

@@ -12,14 +12,13 @@
 #include <tuple>
 #include <vector>
 
-#include "install/ExitCodes.h"
-#include "install/ProductNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerResources.h"
 #include "support/InstallerRun.h"
 #include "support/RegistrySandbox.h"
 #include "support/ShortcutFiles.h"
 #include "support/TestFiles.h"
+#include "support/WindowsNames.h"
 
 namespace {
 
@@ -55,8 +54,8 @@ class DamagedPackageOverAnInstall : public ::testing::Test {
   void ExpectEachEndsWithItsCodeAndChangesNothing(const std::vector<Damage>& damages,
                                                   const wchar_t* heldName = nullptr) {
     auto machine = [&] {
-      return std::make_tuple(ReadTree(folder_), RegValues(HKEY_LOCAL_MACHINE, product::kUninstallKey),
-                             ReadTree(StartMenuGroup(product::kName)), FileText(DesktopShortcut(product::kName)));
+      return std::make_tuple(ReadTree(folder_), RegValues(HKEY_LOCAL_MACHINE, names::kUninstallKey),
+                             ReadTree(StartMenuGroup(names::kName)), FileText(DesktopShortcut(names::kName)));
     };
     const auto before = machine();
     const std::wstring roots[] = {_wgetenv(L"TEMP"), std::wstring(_wgetenv(L"windir")) + L"\\Temp"};
@@ -75,7 +74,7 @@ class DamagedPackageOverAnInstall : public ::testing::Test {
       ended = true;
       scanner.join();
       EXPECT_TRUE(!heldName || (held != INVALID_HANDLE_VALUE && ::CloseHandle(held))) << "the scanner never saw it";
-      EXPECT_EQ(outcome.exitCode, static_cast<DWORD>(kExitPackageDamaged));
+      EXPECT_EQ(outcome.exitCode, 5u);
       EXPECT_TRUE(outcome.messageBoxTexts.empty());
       EXPECT_TRUE(machine() == before) << "the installed files, the entry or the shortcuts changed";
     }

@@ -6,18 +6,18 @@
 
 #include <string>
 
-#include "install/ProductNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerRun.h"
 #include "support/RegistrySandbox.h"
 #include "support/ShortcutFiles.h"
 #include "support/TestFiles.h"
+#include "support/WindowsNames.h"
 #include "util/WindowsVersion.h"
 
 namespace {
 
-const std::wstring kName = product::kName;
-const std::wstring kFormerName = product::kFormerName;
+const std::wstring kName = names::kName;
+const std::wstring kFormerName = names::kFormerName;
 // Only the earlier version's desktop shortcut carries this comment.
 const std::wstring kEarlierNote = L"早期版本的桌面快捷方式";
 
@@ -36,7 +36,7 @@ class FormerName : public ::testing::Test {
     ASSERT_EQ(RunInstallerToEnd(L"/S /silentrun=0").exitCode, 0u);
     ASSERT_TRUE(MakeInstalledVersion(folder_, L"2.0.0.1124"));
     for (const wchar_t* value : {L"DisplayName", L"NSIS:StartMenuDir"}) {
-      ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, value, kFormerName));
+      ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, names::kUninstallKey, value, kFormerName));
     }
     RemoveTreeForcibly(StartMenuGroup(kName));
     ::DeleteFileW(DesktopShortcut(kName).c_str());
@@ -94,7 +94,7 @@ TEST_F(FormerName, SilentUpgradeMovesTheEntryAndEveryShortcutToTheCurrentName) {
 
 // Pointing into the earlier version's folder, it is pointed at the product.
 TEST_F(FormerName, DesktopShortcutIntoAnotherFolderIsPointedAtTheProduct) {
-  InstallEarlierVersion(L"C:\\Program Files\\Kelvo安全中心\\" + kFormerName + L"\\" + product::kMainExe);
+  InstallEarlierVersion(L"C:\\Program Files\\Kelvo安全中心\\" + kFormerName + L"\\" + names::kMainExe);
   RunSilentUpgrade();
   EXPECT_TRUE(IsInstallerShortcutTo(DesktopShortcut(kName), exe_));
 }

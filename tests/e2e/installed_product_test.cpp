@@ -7,21 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "install/ProductNames.h"
-#include "install/RegistryNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerRun.h"
 #include "support/InstallerWindows.h"
 #include "support/RegistrySandbox.h"
 #include "support/ShortcutFiles.h"
 #include "support/TestFiles.h"
+#include "support/WindowsNames.h"
 #include "util/FileVersion.h"
 
 namespace {
 
 constexpr COLORREF kRed = RGB(255, 77, 92);
 constexpr COLORREF kGrey = RGB(151, 161, 175);
-const std::wstring kName = product::kName;
+const std::wstring kName = names::kName;
 // A comment the installer never writes: a shortcut that has it was left alone.
 const std::wstring kUserNote = L"我的同步盘";
 
@@ -84,8 +83,8 @@ TEST_F(InstalledProduct, InteractiveUpgradeWithTheProductRunningClosesItAndStart
   ASSERT_TRUE(::CopyFileW(StandInOfVersion(L"1.0.1.1029", L"KelvoCloudEnterpriseBar.dll").c_str(),
                           (folder_ + L"\\KelvoCloudEnterpriseBar.dll").c_str(), FALSE));
   ArrangeShortcutsAsTheUser();
-  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, L"QuietUninstallString", L"old"));
-  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, std::wstring(product::kUninstallKey) + L"\\Old", L"x", L"y"));
+  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, names::kUninstallKey, L"QuietUninstallString", L"old"));
+  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, std::wstring(names::kUninstallKey) + L"\\Old", L"x", L"y"));
   const std::vector<TreeEntry> before = ReadTree(folder_);
   RunThroughThePage(L"您已经安装过KelvoAI云盘同步版，即将升级到新版", L"立即升级", kGrey, nullptr);
   EXPECT_TRUE(ReadTree(folder_) == before) << "closing before the click changed the install";
@@ -95,7 +94,7 @@ TEST_F(InstalledProduct, InteractiveUpgradeWithTheProductRunningClosesItAndStart
   ASSERT_TRUE(WaitUntil([] { return ::FindWindowW(nullptr, L"Kelvoenterpriseboxtray") != nullptr; }));
   // Open before the run: the entry is rewritten in place, never deleted.
   HKEY entry = nullptr;
-  ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, product::kUninstallKey, 0, KEY_READ, &entry), ERROR_SUCCESS);
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, names::kUninstallKey, 0, KEY_READ, &entry), ERROR_SUCCESS);
   RunThroughThePage(L"KelvoAI云盘同步版正在运行中，\"继续\"将关闭KelvoAI云盘同步版并安装", L"继续", kRed,
                     L"正在升级KelvoAI云盘同步版......");
 
@@ -110,9 +109,9 @@ TEST_F(InstalledProduct, InteractiveUpgradeWithTheProductRunningClosesItAndStart
   ::RegCloseKey(entry);
   EXPECT_STREQ(version, KELVO_OWN_VERSION_TEXT);
   EXPECT_EQ(UninstallValue(L"QuietUninstallString"), L"");
-  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, std::wstring(product::kUninstallKey) + L"\\Old"));
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, std::wstring(names::kUninstallKey) + L"\\Old"));
   EXPECT_NE(WaitForLaunchLine(L"/updatepro /protype=2"), L"") << "the outdated toolbar was not named";
-  EXPECT_TRUE(WaitUntil([] { return RunningCount(product::kMainExe) == 1; }, 20000));
+  EXPECT_TRUE(WaitUntil([] { return RunningCount(names::kMainExe) == 1; }, 20000));
 }
 
 // From before today's shortcuts, over a product deaf to the request to close,
@@ -122,7 +121,7 @@ TEST_F(InstalledProduct, SilentUpgradeEndsAProductThatIgnoresCloseAndRecreatesTh
   ArrangeShortcutsAsTheUser();
   ASSERT_TRUE(SetStandInFlag(L"ignore-close"));
   InstallerRun deaf(L"", exe_);
-  ASSERT_TRUE(WaitUntil([] { return RunningCount(product::kMainExe) == 1; }));
+  ASSERT_TRUE(WaitUntil([] { return RunningCount(names::kMainExe) == 1; }));
   HANDLE extension = ::CreateMutexW(nullptr, FALSE, L"{8EA635E7-C0BA-41ed-B3B5-56EC1B5FB166}");
 
   InstallerRun::Outcome outcome = RunInstallerToEnd(L"/S");
@@ -163,12 +162,12 @@ TEST_F(InstalledProduct, OverwriteKeepsTheUsersShortcutsAndFilesAndReplacesTheRe
         << "not replaced: " << ToUtf8(entry.path);
   }
   ExpectShortcutsAsTheUserLeftThem();
-  EXPECT_TRUE(WaitUntil([] { return RunningCount(product::kMainExe) == 1; }, 20000));
+  EXPECT_TRUE(WaitUntil([] { return RunningCount(names::kMainExe) == 1; }, 20000));
 }
 
 TEST_F(InstalledProduct, NewerVersionIsKeptSilentlyAndRefusedWithAMessageOnScreen) {
   ASSERT_TRUE(MakeInstalledVersion(folder_, L"99.0.0.1"));
-  ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, registry_names::kAppPathsKey);
+  ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, names::kAppPathsKey);
   const std::vector<TreeEntry> before = ReadTree(folder_);
 
   InstallerRun::Outcome silent = RunInstallerToEnd(L"/S");
@@ -176,8 +175,8 @@ TEST_F(InstalledProduct, NewerVersionIsKeptSilentlyAndRefusedWithAMessageOnScree
   EXPECT_FALSE(silent.agreementShown);
   EXPECT_TRUE(silent.messageBoxTexts.empty());
   // The newer copy is what App Paths names afterwards.
-  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, registry_names::kAppPathsKey, nullptr), exe_);
-  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, registry_names::kAppPathsKey, L"Path"), folder_);
+  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, names::kAppPathsKey, nullptr), exe_);
+  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, names::kAppPathsKey, L"Path"), folder_);
 
   InstallerRun::Outcome shown = RunInstallerToEnd(L"");
   EXPECT_EQ(shown.exitCode, 0u);

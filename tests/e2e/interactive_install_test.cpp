@@ -6,9 +6,6 @@
 
 #include <string>
 
-#include "install/ExitCodes.h"
-#include "install/ProductNames.h"
-#include "install/RegistryNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerResources.h"
 #include "support/InstallerRun.h"
@@ -16,10 +13,11 @@
 #include "support/RegistrySandbox.h"
 #include "support/ShortcutFiles.h"
 #include "support/TestFiles.h"
+#include "support/WindowsNames.h"
 
 namespace {
 
-const std::wstring kName = product::kName;
+const std::wstring kName = names::kName;
 const wchar_t kScanNotice[] =
     L"Kelvo云查杀正在扫描，会影响云盘安装。\n请您关闭云查杀或等待扫描完成后再重试。";
 
@@ -115,9 +113,9 @@ TEST(InteractiveInstall, IntoAnotherFolderThroughEveryPage) {
   EXPECT_TRUE(IsInstallerShortcutTo(StartMenuGroup(kName) + L"\\" + kName + L".lnk", MainExe(folder)));
   EXPECT_TRUE(IsInstallerShortcutTo(QuickLaunchShortcut(kName), MainExe(folder)));
   EXPECT_EQ(ShortcutNote(DesktopShortcut(kName)), L"我的同步盘");
-  EXPECT_EQ(RegText(HKEY_CURRENT_USER, registry_names::kRunKey, registry_names::kRunValue),
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, names::kRunKey, names::kRunValue),
             L"\"" + MainExe(folder) + L"\" /autostart");
-  EXPECT_EQ(RunningCount(product::kMainExe), 0) << "started though not asked to";
+  EXPECT_EQ(RunningCount(names::kMainExe), 0) << "started though not asked to";
 }
 
 // The start-up notice of a machine whose virus scanner scans, until the user
@@ -129,7 +127,7 @@ TEST(InteractiveInstall, ScanNoticeAtTheStartAndAtThirtyPercentUntilTheScanEnds)
   for (int answer : {IDRETRY, IDCANCEL}) {
     HWND box = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
-      box = ::FindWindowW(L"#32770", product::kInstallerTitle);
+      box = ::FindWindowW(L"#32770", names::kInstallerTitle);
       return box && box != last && IsMessageBox(box) && ::IsWindowVisible(box);
     })) << "no notice";
     last = box;
@@ -156,7 +154,7 @@ TEST(InteractiveInstall, ScanNoticeAtTheStartAndAtThirtyPercentUntilTheScanEnds)
   AnswerMessageBox(notice, IDRETRY);  // the scan is over: the install goes on
   EXPECT_EQ(run.WaitForExit(180000), 0u);
   EXPECT_TRUE(HoldsThePayload(DefaultInstallFolder()));
-  EXPECT_TRUE(WaitUntil([] { return RunningCount(product::kMainExe) == 1; }, 20000));
+  EXPECT_TRUE(WaitUntil([] { return RunningCount(names::kMainExe) == 1; }, 20000));
 }
 
 TEST(AgreementDialog, EachWayOutEndsTheRunWithItsCodeAndInstallsNothing) {
@@ -178,7 +176,7 @@ TEST(AgreementDialog, EachWayOutEndsTheRunWithItsCodeAndInstallsNothing) {
     EXPECT_EQ(run.WaitForExit(), way.exitCode);
   }
   EXPECT_FALSE(FileExists(DefaultInstallFolder()));
-  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, product::kUninstallKey));
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, names::kUninstallKey));
 }
 
 TEST(InteractiveInstall, DamagedPackageOffersOnlyToExitAndInstallsNothing) {
@@ -197,7 +195,7 @@ TEST(InteractiveInstall, DamagedPackageOffersOnlyToExitAndInstallsNothing) {
   ClickControl(main, IDC_INSTALL_BUTTON);
   EXPECT_EQ(run.WaitForExit(), 0u);
   EXPECT_FALSE(FileExists(MainExe(DefaultInstallFolder())));
-  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, product::kUninstallKey));
+  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, names::kUninstallKey));
 }
 
 // A second installer while the first shows its window: from the same file it
@@ -220,7 +218,7 @@ TEST(SecondInstance, SameFileIsQuietAnotherCopySaysSoAndSilentEndsWithItsCode) {
   EXPECT_EQ(WindowTitle(box), L"KelvoAI云盘同步版");
   AnswerMessageBox(box, IDOK);
 
-  EXPECT_EQ(InstallerRun(L"/S").WaitForExit(), static_cast<DWORD>(kExitAnotherInstance));
+  EXPECT_EQ(InstallerRun(L"/S").WaitForExit(), 3u);
   EXPECT_TRUE(::IsWindowVisible(main));
   ::PostMessageW(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(first.WaitForExit(), 0u);

@@ -8,20 +8,19 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "install/NamespaceFolder.h"
-#include "install/ProductNames.h"
-#include "install/RegistryNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerRun.h"
 #include "support/InstallerWindows.h"
 #include "support/RegistrySandbox.h"
 #include "support/ShortcutFiles.h"
 #include "support/TestFiles.h"
+#include "support/WindowsNames.h"
 
 namespace {
 
-const std::wstring kName = product::kName;
+const std::wstring kName = names::kName;
 
 std::wstring TempFolder() {
   wchar_t temp[MAX_PATH] = {};
@@ -59,11 +58,26 @@ class NewNames {
   std::thread poll_;
 };
 
-// The users' case: the 32-bit installer on 64-bit Windows. A scan runs and
-// the shell extension is loaded meanwhile.
-TEST(SilentInstall, FreshMachineGetsTheWholeInstallAndTheProductStarted) {
+// The systems the installer targets (e2e-run reads the system from the
+// case's name), and what each shows after a silent fresh install.
+struct System {
+  const char* name;
+  bool is64;
+  bool extensionLoaded;  // the shell holds the old extension: asked to restart
+  bool pinsToTaskbar;    // the "taskbarpin" verb on the desktop shortcut
+  bool startedByShell;   // the product's parent is the desktop shell
+};
+class FreshSilentInstall : public ::testing::TestWithParam<System> {};
+
+// A scan runs meanwhile. The shell answers a pin verb through a handler
+// registered for shortcuts, which notes its command line.
+TEST_P(FreshSilentInstall, GetsTheWholeInstallOfItsSystemAndTheProductStarted) {
+  const System& system = GetParam();
   HANDLE scan = ::CreateMutexW(nullptr, FALSE, L"Global\\KelvoDsMainMutex_ScanInProgress");
-  HANDLE extension = ::CreateMutexW(nullptr, FALSE, L"{8EA635E7-C0BA-41ed-B3B5-56EC1B5FB166}");
+  HANDLE extension =
+      ::CreateMutexW(nullptr, FALSE, system.extensionLoaded ? L"{8EA635E7-C0BA-41ed-B3B5-56EC1B5FB166}" : nullptr);
+  ASSERT_TRUE(WriteRegString(HKEY_CLASSES_ROOT, L"lnkfile\\shell\\taskbarpin\\command", nullptr,
+                             L"\"" + PayloadFolder() + L"\\uninstall.exe\" taskbarpin \"%1\""));
   const std::wstring systemTemp = L"C:\\windows\\temp\\";
   NewNames watch({TempFolder(), systemTemp});
   InstallerRun::Outcome outcome = RunInstallerToEnd(L"/S");
@@ -74,13 +88,13 @@ TEST(SilentInstall, FreshMachineGetsTheWholeInstallAndTheProductStarted) {
   EXPECT_TRUE(outcome.messageBoxTexts.empty()) << "a silent run shows no scan notice";
   EXPECT_FALSE(outcome.mainWindowShown);
 
-  const std::wstring folder = L"C:\\Program Files (x86)\\Kelvo\\Kelvopeltbox";
-  const std::wstring exe = MainExe(folder);
+  const std::wstring folder = system.is64 ? L"C:\\Program Files (x86)\\Kelvo\\Kelvopeltbox"
+                                          : L"C:\\Program Files\\Kelvo\\Kelvopeltbox";
+  const std::wstring exe = folder + L"\\KelvoCloudEnterpriseSync.exe";
   EXPECT_TRUE(ReadTree(folder) == ReadTree(PayloadFolder())) << "not exactly the payload";
 
   // The uninstall entry, whole, in the 32-bit view only.
-  std::map<std::wstring, std::wstring> entry =
-      RegValues(HKEY_LOCAL_MACHINE, product::kUninstallKey, KEY_WOW64_32KEY);
+  std::map<std::wstring, std::wstring> entry = RegValues(HKEY_LOCAL_MACHINE, names::kUninstallKey, KEY_WOW64_32KEY);
   const std::wstring mid = entry[L"mid"];
   EXPECT_EQ(mid.size(), 32u);
   EXPECT_EQ(mid.find_first_not_of(L"0123456789abcdef"), std::wstring::npos) << ToUtf8(mid);
@@ -92,16 +106,16 @@ TEST(SilentInstall, FreshMachineGetsTheWholeInstallAndTheProductStarted) {
       {L"Publisher", L"Kelvo安全中心"},      {L"pid", L"home"},
       {L"mid", mid},                         {L"InstName", L"KelvoSetup.exe"}};
   EXPECT_TRUE(entry == expected) << entry.size() << " values";
-  EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, product::kUninstallKey, KEY_WOW64_64KEY));
+  if (system.is64) EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, names::kUninstallKey, KEY_WOW64_64KEY));
   // The machine identifier's cache: the identifier followed by its check.
   std::wstring cached = RegText(HKEY_LOCAL_MACHINE, L"Software\\KelvoSafe\\Liveup", L"mid", KEY_WOW64_32KEY);
   EXPECT_EQ(cached.size(), 64u);
   EXPECT_EQ(cached.substr(0, 32), mid);
 
   // App Paths is one key for both views, so the 64-bit shell finds it too.
-  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, registry_names::kAppPathsKey, nullptr, KEY_WOW64_64KEY), exe);
-  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, registry_names::kAppPathsKey, L"Path"), folder);
-  EXPECT_EQ(RegText(HKEY_CURRENT_USER, registry_names::kRunKey, registry_names::kRunValue), L"")
+  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, names::kAppPathsKey, nullptr, KEY_WOW64_64KEY), exe);
+  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, names::kAppPathsKey, L"Path"), folder);
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, names::kRunKey, names::kRunValue), L"")
       << "a silent install writes no autostart";
 
   EXPECT_EQ(ListFolder(StartMenuGroup(kName)),
@@ -111,27 +125,36 @@ TEST(SilentInstall, FreshMachineGetsTheWholeInstallAndTheProductStarted) {
                                     folder + L"\\uninstall.exe"));
   EXPECT_TRUE(IsInstallerShortcutTo(DesktopShortcut(kName), exe));
   EXPECT_TRUE(IsInstallerShortcutTo(QuickLaunchShortcut(kName), exe));
-  EXPECT_FALSE(FileExists(DesktopShortcut(product::kFormerName)));
+  EXPECT_FALSE(FileExists(DesktopShortcut(L"Kelvo安全云盘同步版")));
+  EXPECT_EQ(WaitForLaunchLine(L"taskbarpin", system.pinsToTaskbar ? 20000 : 0) ==
+                L"\"" + PayloadFolder() + L"\\uninstall.exe\" taskbarpin \"" + DesktopShortcut(kName) + L"\"",
+            system.pinsToTaskbar);
 
   // Each stand-in DLL records its own registration; the 64-bit pair can only
-  // have been registered by the 64-bit regsvr32.
+  // have been registered by the 64-bit regsvr32, and only 64-bit Windows has it.
   for (const wchar_t* dll : {L"KelvoEnterpriseShellExt64.dll", L"KelvoEnterpriseShellExt.dll",
                              L"KelvoCloudEnterpriseBar64.dll", L"KelvoCloudEnterpriseBar.dll"}) {
-    EXPECT_EQ(RegText(HKEY_CURRENT_USER, L"Software\\KelvoStandIn\\Registered", dll), L"DllRegisterServer")
+    EXPECT_EQ(RegText(HKEY_CURRENT_USER, L"Software\\KelvoStandIn\\Registered", dll),
+              system.is64 || !wcsstr(dll, L"64") ? L"DllRegisterServer" : L"")
         << ToUtf8(dll);
   }
   // The folder in "Computer", for both views, and first in the places bar.
-  using namespace namespace_folder;
-  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kUserClassKey, nullptr, KEY_WOW64_64KEY), kDisplayName);
-  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, std::wstring(kRootClassKey) + L"\\Instance\\InitPropertyBag",
-                    L"Target"), exe);
-  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kComputerEntryKey, nullptr), kDisplayName);
-  EXPECT_EQ(RegText(HKEY_CURRENT_USER, kPlacesBarKey, L"place0"), kOurPlace);
+  const std::wstring clsid = L"{0363E446-2A0C-4914-813F-E3FC8539879E}";
+  const std::wstring current = L"Software\\Microsoft\\Windows\\CurrentVersion\\";
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID\\" + clsid, nullptr, KEY_WOW64_64KEY),
+            L"KelvoAI云盘-同步版");
+  EXPECT_EQ(RegText(HKEY_CLASSES_ROOT, L"CLSID\\" + clsid + L"\\Instance\\InitPropertyBag", L"Target"), exe);
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, current + L"Explorer\\MyComputer\\NameSpace\\" + clsid, nullptr),
+            L"KelvoAI云盘-同步版");
+  EXPECT_EQ(RegText(HKEY_CURRENT_USER, current + L"Policies\\Comdlg32\\PlacesBar", L"place0"),
+            L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\::" + clsid);
 
-  // Asked to restart the shell for its loaded extension, and started.
-  EXPECT_NE(WaitForLaunchLine(L"/explorer"), L"");
-  EXPECT_TRUE(WaitUntil([] { return RunningCount(product::kMainExe) == 1; }, 20000))
-      << "the product was not started";
+  // Asked to restart the shell only for its loaded extension; the product
+  // started, through the desktop shell where Windows has elevation to shed.
+  EXPECT_EQ(WaitForLaunchLine(L"/explorer", system.extensionLoaded ? 20000 : 0) != L"", system.extensionLoaded);
+  EXPECT_TRUE(WaitUntil([] { return RunningCount(names::kMainExe) == 1; }, 20000)) << "the product was not started";
+  const std::wstring parent = ParentProgram(names::kMainExe);
+  EXPECT_EQ(lstrcmpiW(parent.c_str(), L"explorer.exe") == 0, system.startedByShell) << "by " << ToUtf8(parent);
   ::CloseHandle(extension);
 
   // The elevated run unpacked nothing where the user's programs may write:
@@ -144,6 +167,13 @@ TEST(SilentInstall, FreshMachineGetsTheWholeInstallAndTheProductStarted) {
   }
   EXPECT_EQ(workFolders, 1);
 }
+INSTANTIATE_TEST_SUITE_P(Systems, FreshSilentInstall,
+                         ::testing::Values(System{"WinXP_32", false, true, false, false},
+                                           System{"Vista_64", true, false, false, true},
+                                           System{"Win7_32", false, false, true, true},
+                                           System{"Win7_64", true, true, true, true},
+                                           System{"Win10_64", true, false, false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A deployment tool's "/D=" names a folder of the user's, on another drive:
 // the product gets a folder of its own in it, copied across drives, and
@@ -176,7 +206,7 @@ TEST(SilentInstall, ExistingFolderOnAnotherDriveKeepsItsFilesAndAnUnreadPipeHold
   const std::wstring folder = given + L"\\Kelvopeltbox";
   EXPECT_TRUE(HoldsThePayload(folder));
   EXPECT_EQ(UninstallValue(L"InstallLocation"), folder);
-  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, registry_names::kAppPathsKey, nullptr), MainExe(folder));
+  EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, names::kAppPathsKey, nullptr), MainExe(folder));
   std::vector<TreeEntry> after = ReadTree(given);
   for (const TreeEntry& entry : before) {
     EXPECT_NE(std::find(after.begin(), after.end(), entry), after.end())
@@ -192,7 +222,7 @@ TEST(SilentInstall, ExistingFolderOnAnotherDriveKeepsItsFilesAndAnUnreadPipeHold
     EXPECT_LT(fallbackAt, RegText(HKEY_CURRENT_USER, at, bar)) << ToUtf8(bar);
   }
   EXPECT_NE(WaitForLaunchLine(L"/reg"), L"") << "the product was not asked to register";
-  EXPECT_EQ(RunningCount(product::kMainExe), 0) << "/silentrun=0 starts nothing";
+  EXPECT_EQ(RunningCount(names::kMainExe), 0) << "/silentrun=0 starts nothing";
 }
 
 }  // namespace

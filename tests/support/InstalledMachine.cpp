@@ -4,12 +4,13 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <map>
 
 #include "install/ProcessList.h"
-#include "install/ProductNames.h"
 #include "support/InstallerRun.h"
 #include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"
+#include "support/WindowsNames.h"
 
 namespace {
 
@@ -27,10 +28,10 @@ std::wstring ShellFolder(int csidl) {
 
 std::wstring DefaultInstallFolder() { return ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Kelvo\\Kelvopeltbox"; }
 
-std::wstring MainExe(const std::wstring& folder) { return folder + L"\\" + product::kMainExe; }
+std::wstring MainExe(const std::wstring& folder) { return folder + L"\\" + names::kMainExe; }
 
 std::wstring UninstallValue(const wchar_t* name) {
-  return RegText(HKEY_LOCAL_MACHINE, product::kUninstallKey, name);
+  return RegText(HKEY_LOCAL_MACHINE, names::kUninstallKey, name);
 }
 
 std::wstring PayloadFolder() { return BuiltProgram(L"payload"); }
@@ -57,8 +58,21 @@ int RunningCount(const wchar_t* exeName) {
   return count;
 }
 
+std::wstring ParentProgram(const wchar_t* exeName) {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry = {sizeof(entry)};
+  std::map<DWORD, std::wstring> names;
+  DWORD parent = 0;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
+    names[entry.th32ProcessID] = entry.szExeFile;
+    if (!parent && lstrcmpiW(entry.szExeFile, exeName) == 0) parent = entry.th32ParentProcessID;
+  }
+  ::CloseHandle(snapshot);
+  return parent ? names[parent] : L"";
+}
+
 void EndProductProcesses() {
-  TerminateProcessesByName(product::kMainExe, 5000);
+  TerminateProcessesByName(names::kMainExe, 5000);
   TerminateProcessesByName(L"KelvoCloudIntro.exe", 5000);
 }
 
@@ -68,7 +82,7 @@ std::wstring StandInOfVersion(const wchar_t* version, const wchar_t* file) {
 
 bool MakeInstalledVersion(const std::wstring& folder, const wchar_t* version) {
   EndProductProcesses();
-  return ::CopyFileW(StandInOfVersion(version, product::kMainExe).c_str(), MainExe(folder).c_str(),
+  return ::CopyFileW(StandInOfVersion(version, names::kMainExe).c_str(), MainExe(folder).c_str(),
                      FALSE) != FALSE;
 }
 

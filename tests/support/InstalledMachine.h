@@ -19,6 +19,9 @@ std::wstring PayloadFolder();
 ::testing::AssertionResult HoldsThePayload(const std::wstring& folder);
 // How many processes run this program (by file name) now.
 int RunningCount(const wchar_t* exeName);
+// The file name of the program that started the first process of this
+// program (by file name), while both run; "" otherwise.
+std::wstring ParentProgram(const wchar_t* exeName);
 // Ends every product and intro process.
 void EndProductProcesses();
 

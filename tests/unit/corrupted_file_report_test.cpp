@@ -6,12 +6,12 @@
 
 #include <string>
 
-#include "install/RegistryNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerRun.h"
 #include "support/RegistrySandbox.h"
 #include "support/SeamFakes.h"
 #include "support/TestFiles.h"
+#include "support/WindowsNames.h"
 #include "unpack/CorruptedFileReport.h"
 #include "unpack/FileTrust.h"
 #include "unpack/TrustedLaunch.h"
@@ -54,7 +54,7 @@ TEST(LaunchRule, TrustedStartsMissingIsPassedOverUntrustedIsReportedAndEndsThePr
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
   EXPECT_EQ(InstallerRun(L"", self).WaitForExit(), 0u);
   ::SetEnvironmentVariableW(kChildVariable, nullptr);
-  EXPECT_EQ(FileText(untrusted + L".box"), ToUtf8(std::wstring(kCorruptedFileTitle) + L"|" + ExpectedText(untrusted)));
+  EXPECT_EQ(FileText(untrusted + L".box"), ToUtf8(std::wstring(L"Kelvo安全卫士") + L"|" + ExpectedText(untrusted)));
 }
 
 TEST(CorruptedFileReport, AsksYesOrNoWithItsTextCutToTheBuffer) {
@@ -62,13 +62,13 @@ TEST(CorruptedFileReport, AsksYesOrNoWithItsTextCutToTheBuffer) {
   fakes::RecordBoxes(IDNO);
   fakes::RecordStarts();
   const std::wstring path = L"C:\\Program Files\\Kelvo\\KelvoCloudEnterpriseSync.exe";
-  EXPECT_EQ(ReportCorruptedFile(path.c_str(), kCorruptedFileTitle, FALSE), IDNO);
+  EXPECT_EQ(ReportCorruptedFile(path.c_str(), L"Kelvo安全卫士", FALSE), IDNO);
   ASSERT_EQ(fakes::boxes.size(), 1u);
   EXPECT_EQ(fakes::boxes[0].type, 0x14u) << "Yes/No with the error icon";
   EXPECT_EQ(ToUtf8(fakes::boxes[0].text), ToUtf8(ExpectedText(path)));
-  EXPECT_EQ(fakes::boxes[0].caption, kCorruptedFileTitle);
+  EXPECT_EQ(fakes::boxes[0].caption, L"Kelvo安全卫士");
   EXPECT_TRUE(fakes::starts.empty()) << "No opened something";
-  ReportCorruptedFile((L"C:\\" + std::wstring(3000, L'a')).c_str(), kCorruptedFileTitle, FALSE);
+  ReportCorruptedFile((L"C:\\" + std::wstring(3000, L'a')).c_str(), L"Kelvo安全卫士", FALSE);
   EXPECT_EQ(fakes::boxes[1].text.size(), 2047u);
 }
 
@@ -78,7 +78,7 @@ TEST(CorruptedFileReport, YesOpensTheStableSetupOnlyForATrustedStableSuite) {
   auto opened = [](const wchar_t* variant, bool change) {
     ScopedTempDir suite;
     const std::wstring library = suite.Join(L"Kelvover.dll");
-    WriteRegString(HKEY_LOCAL_MACHINE, registry_names::kSuiteAppPathsKey, L"Path", suite.path());
+    WriteRegString(HKEY_LOCAL_MACHINE, names::kSuiteAppPathsKey, L"Path", suite.path());
     if (variant) ::CopyFileW((std::wstring(KELVO_TRUST_DATA_WIN) + L"\\" + variant + L"\\Kelvover.dll").c_str(),
                              library.c_str(), FALSE);
     if (change) {
@@ -89,7 +89,7 @@ TEST(CorruptedFileReport, YesOpensTheStableSetupOnlyForATrustedStableSuite) {
     fakes::ScopedSeam seam;
     fakes::RecordBoxes(IDYES);
     fakes::RecordStarts();
-    EXPECT_EQ(ReportCorruptedFile(L"C:\\x.exe", kCorruptedFileTitle, FALSE), IDYES);
+    EXPECT_EQ(ReportCorruptedFile(L"C:\\x.exe", L"Kelvo安全卫士", FALSE), IDYES);
     EXPECT_TRUE(!change || !::GetModuleHandleW(library.c_str())) << "a changed library was loaded";
     EXPECT_EQ(fakes::starts.size(), 1u);
     if (fakes::starts.empty()) return std::wstring();
@@ -97,8 +97,8 @@ TEST(CorruptedFileReport, YesOpensTheStableSetupOnlyForATrustedStableSuite) {
     EXPECT_EQ(fakes::starts[0].show, SW_SHOWNORMAL);
     return fakes::starts[0].file;
   };
-  const std::wstring stable = std::wstring(kSuiteDownloadHost) + L"/setup.exe";
-  const std::wstring beta = std::wstring(kSuiteDownloadHost) + L"/setupbeta.exe";
+  const std::wstring stable = std::wstring(L"https://dl.kelvosafe.com/setup.exe");
+  const std::wstring beta = std::wstring(L"https://dl.kelvosafe.com/setupbeta.exe");
   EXPECT_EQ(opened(nullptr, false), beta) << "no suite";
   EXPECT_EQ(opened(L"kelvover-stable", false), stable);
   EXPECT_EQ(opened(L"kelvover-stable", true), beta) << "a changed version library was believed";

@@ -6,12 +6,11 @@
 
 #include <string>
 
-#include "install/ProductNames.h"
-#include "install/RegistryNames.h"
 #include "install/SetupContext.h"
 #include "support/InstalledMachine.h"
 #include "support/RegistrySandbox.h"
 #include "support/TestFiles.h"
+#include "support/WindowsNames.h"
 #include "util/ElevationFlags.h"
 
 namespace {
@@ -23,15 +22,15 @@ class InstallMode : public ::testing::Test {
   std::wstring Install(const wchar_t* version, const std::wstring& folder = std::wstring()) {
     std::wstring target = folder.empty() ? dir_.Join(L"Installed") : folder;
     ::SHCreateDirectoryExW(nullptr, target.c_str(), nullptr);
-    EXPECT_TRUE(::CopyFileW(StandInOfVersion(version, product::kMainExe).c_str(), MainExe(target).c_str(), FALSE));
-    if (folder.empty()) WriteRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, L"InstallLocation", target);
+    EXPECT_TRUE(::CopyFileW(StandInOfVersion(version, names::kMainExe).c_str(), MainExe(target).c_str(), FALSE));
+    if (folder.empty()) WriteRegString(HKEY_LOCAL_MACHINE, names::kUninstallKey, L"InstallLocation", target);
     return target;
   }
   // The security suite installed in dir_\Kelvo\Kelvosafe.
   void InstallSuite() {
     ::SHCreateDirectoryExW(nullptr, dir_.Join(L"Kelvo\\Kelvosafe").c_str(), nullptr);
     ASSERT_TRUE(WriteFileBytes(dir_.Join(L"Kelvo\\Kelvosafe\\Kelvosafe.exe"), "suite"));
-    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, registry_names::kSuiteAppPathsKey, nullptr,
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, names::kSuiteAppPathsKey, nullptr,
                                dir_.Join(L"Kelvo\\Kelvosafe\\Kelvosafe.exe")));
   }
   SetupContext Decide(const wchar_t* ownVersion = L"2.0.0.1125", bool silent = false,
@@ -56,7 +55,7 @@ TEST_F(InstallMode, NothingInstalledIsAFreshInstallIntoTheDefaultFolderOrBesideT
   EXPECT_EQ(context.defaultInstallDir, DefaultFolder());
   EXPECT_EQ(context.productExe, MainExe(DefaultFolder()));
   // A suite entry naming a missing file is ignored.
-  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, registry_names::kSuiteAppPathsKey, nullptr,
+  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, names::kSuiteAppPathsKey, nullptr,
                              dir_.Join(L"Kelvo\\Kelvosafe\\Kelvosafe.exe")));
   EXPECT_EQ(Decide().installDir, DefaultFolder());
   InstallSuite();
@@ -127,13 +126,13 @@ TEST_F(InstallMode, SilentFolderSwitchGetsTheProductFolderWhereOneCanBe) {
 TEST_F(InstallMode, FormerNameAndIntroFilesOfTheEarlierInstallAreNoted) {
   std::wstring folder = Install(L"2.0.0.1124");
   ASSERT_TRUE(WriteFileBytes(folder + L"\\KelvoCloudIntro.xml", "12345"));
-  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, L"DisplayName", product::kFormerName));
+  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, names::kUninstallKey, L"DisplayName", names::kFormerName));
   SetupContext upgrade = Decide();
   EXPECT_TRUE(upgrade.formerNameInstalled);
   EXPECT_TRUE(upgrade.introSnapshotTaken);
   EXPECT_EQ(upgrade.introUiSize, -1);
   EXPECT_EQ(upgrade.introXmlSize, 5);
-  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, product::kUninstallKey, L"DisplayName", product::kName));
+  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, names::kUninstallKey, L"DisplayName", names::kName));
   SetupContext overwrite = Decide(L"2.0.0.1124");
   EXPECT_FALSE(overwrite.formerNameInstalled);
   EXPECT_FALSE(overwrite.introSnapshotTaken);

@@ -1,5 +1,4 @@
-// How the product is started after the install, for each kind of install,
-// and when it is asked to restart the shell.
+// How the product is started after the install, for each kind of install.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -66,36 +65,15 @@ TEST(LaunchRequest, SwitchesAndRunValueFollowTheInstall) {
   }
 }
 
-// The loaded extension holds its mutex; the product leaves a hand-over file
-// naming the folder it already restarted the shell for.
-TEST(ShellRestart, NotForAFolderHandedOverNorAnOutdatedToolbarStillLoadedNorWithTheInstallersRights) {
-  ScopedTempDir temp;
-  ::SetEnvironmentVariableW(L"TMP", temp.path().c_str());
-  ::SetEnvironmentVariableW(L"TEMP", temp.path().c_str());
-  SetupContext context;
-  context.installDir = L"C:\\Kelvo\\Kelvopeltbox";
-  EXPECT_FALSE(ShouldRestartExplorer(context)) << "the extension is not loaded";
-  HANDLE extension = ::CreateMutexW(nullptr, FALSE, L"{8EA635E7-C0BA-41ed-B3B5-56EC1B5FB166}");
-  EXPECT_TRUE(ShouldRestartExplorer(context));
-
-  const std::wstring handOver = temp.Join(L"55d7fdfb.ini");
-  ::WritePrivateProfileStringW(L"main", L"instpath", L"C:\\KELVO\\KELVOPELTBOX", handOver.c_str());
-  EXPECT_FALSE(ShouldRestartExplorer(context));
-  EXPECT_FALSE(FileExists(handOver)) << "the hand-over is used once";
-  ::WritePrivateProfileStringW(L"main", L"instpath", L"C:\\Elsewhere", handOver.c_str());
-  EXPECT_TRUE(ShouldRestartExplorer(context));
-
-  context.installMode = kUpgrade;
-  context.shellExtOutdated = TRUE;
-  context.shellExtCleared = FALSE;
-  EXPECT_FALSE(ShouldRestartExplorer(context));
-  context.shellExtCleared = TRUE;
-  EXPECT_TRUE(ShouldRestartExplorer(context));
-
-  // Elevated, only the running shell (none here) may start the product for it.
+// Elevated, only the running shell (none in this prefix) may start the
+// product to restart itself: never the installer with its own rights.
+TEST(ShellRestart, WithoutTheShellElevatedStartsNothing) {
   fakes::ScopedSeam seam;
   fakes::UseToken(true, true);
-  context.productExe = MainExe(PayloadFolder());
+  HANDLE extension = ::CreateMutexW(nullptr, FALSE, L"{8EA635E7-C0BA-41ed-B3B5-56EC1B5FB166}");
+  SetupContext context;
+  context.installDir = L"C:\\Kelvo\\Kelvopeltbox";
+  context.productExe = PayloadFolder() + L"\\KelvoCloudEnterpriseSync.exe";
   wchar_t log[MAX_PATH] = {};
   ::ExpandEnvironmentStringsW(L"%APPDATA%\\KelvoStandIn\\launch.log", log, MAX_PATH);
   ::DeleteFileW(log);

@@ -8,12 +8,12 @@
 #include <string>
 #include <thread>
 
-#include "install/RegistryNames.h"
 #include "support/InstalledMachine.h"
 #include "support/InstallerRun.h"
 #include "support/RegistrySandbox.h"
 #include "support/SeamFakes.h"
 #include "support/TestFiles.h"
+#include "support/WindowsNames.h"
 #include "unpack/BaseLibrary.h"
 #include "unpack/FileTrust.h"
 #include "unpack/KelvoPublicDLLHelper.h"
@@ -87,7 +87,7 @@ TEST(FileTrust, SuiteFolderIsTrustedOnlyWhileTheDriverVouches) {
   REQUIRE_UNTOUCHED_BASE_LIBRARY();
   RegistrySandbox registry;
   ScopedTempDir suite, elsewhere;
-  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, registry_names::kSuiteAppPathsKey, L"Path", suite.path()));
+  ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, names::kSuiteAppPathsKey, L"Path", suite.path()));
   ASSERT_TRUE(CopyUnsignedProgram(suite.Join(L"KelvoSafeTool.exe")));
   ASSERT_TRUE(CopyUnsignedProgram(elsewhere.Join(L"KelvoSafeTool.exe")));
   {
