@@ -75,8 +75,10 @@ bool ArchiveLibrary::ExtractMainArchive(HMODULE module, const wchar_t* name, con
   // record the product while its files still change.
   if (protectedFolder) {
     InheritDaclBelow(installFolder.c_str());
-  } else if (inCommonFolder) {
-    CopyFolderDacl(installFolder.c_str(), commonFolder.c_str());
+  } else if (inCommonFolder && !CopyFolderDacl(installFolder.c_str(), commonFolder.c_str())) {
+    // No copy on XP: what came from the work folder (Administrators and
+    // SYSTEM only) still takes what the product folder hands down.
+    InheritDaclBelow(installFolder.c_str());
   }
   return result;
 }

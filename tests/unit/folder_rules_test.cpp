@@ -11,6 +11,7 @@
 #include "support/TestFiles.h"
 #include "ui/FolderCheck.h"
 #include "unpack/ArchiveLibrary.h"
+#include "util/FolderOps.h"
 
 namespace {
 
@@ -104,6 +105,26 @@ TEST(ProductFolder, OnlyAdministratorsMayChangeItAndEveryFileHasThatWhenTheExtra
     if (entry.isFolder) continue;
     EXPECT_EQ(ToUtf8(fakes::EffectiveDacl(folder + L"\\" + entry.path)), administratorsOnly);
   }
+}
+
+// On XP, where the common folder lends no DACL, the files moved in from the
+// work folder still take what the product folder hands down.
+TEST(ProductFolder, OnXpInTheCommonFolderEveryFileTakesWhatItsFolderHandsDown) {
+  fakes::ScopedSeam seam;
+  fakes::KeepPermissions();
+  fakes::UseWindowsVersion(VER_PLATFORM_WIN32_NT, 5, 1);
+  const std::wstring folder = L"C:\\Program Files (x86)\\Kelvo\\OnXp";
+  InstallerModule installer;
+  ArchiveLibrary library;
+  library.LoadArchiveLibrary(installer.get(), L"IDR_7Z_CAB_DLL", L"DLL");
+  ASSERT_TRUE(library.ExtractMainArchive(installer.get(), L"ID_KELVOZIP_MAIN", L"BINARY", folder));
+  library.ReleaseArchiveLibrary();
+  for (const TreeEntry& entry : ReadTree(folder)) {
+    std::wstring path = folder + L"\\" + entry.path;
+    if (entry.isFolder) path.pop_back();
+    EXPECT_EQ(ToUtf8(fakes::permissions[path]), "D:") << ToUtf8(entry.path);
+  }
+  DeleteDirectoryTree(folder.c_str());
 }
 
 }  // namespace
