@@ -1,10 +1,8 @@
 // The installer's entry run in this process, with the built installer's
 // resources, while a second thread plays the user: for what cannot be
-// arranged from outside. First the main window when the install worker can
-// no longer take commands: its thread has ended (told to quit, as the close
-// sequence tells it), so every post to it fails. The window must not wait
-// for the worker: it turns into the damaged-package page, closing it ends
-// the message loop with 0, and nothing is left installed or changed.
+// arranged from outside. First the install worker gone (its thread ended, as
+// the close sequence ends it): the window turns into the damaged-package page
+// instead of waiting, and closing it ends the loop with 0, nothing changed.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -46,9 +44,7 @@ bool EndWorkerThread() {
 // in its handler ends the process with a word why.
 bool Press(HWND dialog, int id) {
   DWORD_PTR result = 0;
-  if (::SendMessageTimeoutW(Control(dialog, id), BM_CLICK, 0, 0, SMTO_NORMAL, kPatienceMs, &result)) {
-    return true;
-  }
+  if (::SendMessageTimeoutW(Control(dialog, id), BM_CLICK, 0, 0, SMTO_NORMAL, kPatienceMs, &result)) return true;
   fprintf(stderr, "the window did not answer a click on %d: it hangs\n", id);
   fflush(stderr);
   ::TerminateProcess(::GetCurrentProcess(), 3);

@@ -1,14 +1,10 @@
-// A silent run over an intact install with its package damaged the ways a
-// download or a disk damages one, or with a new file a virus scanner holds:
-// each ends by itself with the damaged-package code, and the installed files
-// (a loaded shell extension among them), the uninstall entry and the
-// shortcuts are exactly as before.
+// A silent run over an intact install with its package damaged, or with a new
+// file a virus scanner holds: each ends with the damaged-package code, and
+// the install (a loaded shell extension among it) is exactly as before.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <map>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -65,14 +61,11 @@ class DamagedPackageOverAnInstall : public ::testing::Test {
       std::wstring installer = CopyInstallerWithResource(copies.path(), damage.name, damage.type, damage.bytes);
       ASSERT_FALSE(installer.empty());
       HANDLE held = INVALID_HANDLE_VALUE;
-      std::atomic<bool> ended{false};
-      std::thread scanner([&] {
-        while (heldName && !ended && !HoldFileBelow(roots[0], heldName, &held) &&
-               !HoldFileBelow(roots[1], heldName, &held)) ::Sleep(5);
+      InstallerRun::Outcome outcome = RunInstallerToEnd(L"/S /silentrun=0", installer, [&] {
+        for (const std::wstring& root : roots) {
+          if (heldName && held == INVALID_HANDLE_VALUE) HoldFileBelow(root, heldName, &held);
+        }
       });
-      InstallerRun::Outcome outcome = RunInstallerToEnd(L"/S /silentrun=0", installer);
-      ended = true;
-      scanner.join();
       EXPECT_TRUE(!heldName || (held != INVALID_HANDLE_VALUE && ::CloseHandle(held))) << "the scanner never saw it";
       EXPECT_EQ(outcome.exitCode, 5u);
       EXPECT_TRUE(outcome.messageBoxTexts.empty());
@@ -97,8 +90,6 @@ TEST_F(DamagedPackageOverAnInstall, ArchiveCutBitFlippedAnywhereOrLeavingItsFold
     bytes[static_cast<size_t>(bytes.size() * at)] ^= 0x10;
     return bytes;
   };
-  // Early, in the middle and before the closing header; in the packed data's
-  // start, its middle and that header.
   ExpectEachEndsWithItsCodeAndChangesNothing({
       {"cut at 10 %", L"ID_KELVOZIP_MAIN", L"BINARY", cut(0.1)},
       {"cut at 50 %", L"ID_KELVOZIP_MAIN", L"BINARY", cut(0.5)},
@@ -120,14 +111,11 @@ TEST_F(DamagedPackageOverAnInstall, ArchiveLibraryCabinetDamagedOrUnsigned) {
       {"unsigned 7z.dll", L"IDR_7Z_CAB_DLL", L"DLL", unsignedCabinet}});
 }
 
-// An overwrite whose new files all differ, one of them held by a scanner for
-// longer than the install waits, or an installed one held by another
-// program: the files placed before it go back. With nothing held, the files
-// are placed, and the damaged 64-bit toolbar, third of the shell DLLs, ends
-// the run: the two before it are registered, the one after it is not.
+// An overwrite whose new files all differ, one held by a scanner longer than
+// the install waits or an installed one held by another program: the files
+// placed before it go back. With nothing held, the damaged 64-bit toolbar ends
+// the run: the two shell DLLs before it are registered, the one after it not.
 TEST_F(DamagedPackageOverAnInstall, FileThatCannotTakeItsPlaceUndoesEveryPlacedFile) {
-  // The same version with every data file changed and the 64-bit toolbar
-  // damaged (tests/CMakeLists.txt).
   std::vector<Damage> altered = {{"data files changed", L"ID_KELVOZIP_MAIN", L"BINARY", ""}};
   ASSERT_TRUE(ReadFileBytes(std::wstring(KELVO_TEST_DATA_WIN) + L"\\altered-payload.7z", &altered[0].bytes));
   ExpectEachEndsWithItsCodeAndChangesNothing(altered, L"page_22.html");

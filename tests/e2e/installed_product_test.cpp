@@ -1,7 +1,5 @@
-// The installer on a machine where the product is installed already (each
-// case on a machine of its own, installed by the shipped installer, then
-// made an earlier or later version with the build's copies of those):
-// upgrades, an overwrite, and a newer version that is kept.
+// The installer over an install the shipped installer made, then turned into
+// an earlier or later version with the build's copies of those.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,7 +12,6 @@
 #include "support/ShortcutFiles.h"
 #include "support/TestFiles.h"
 #include "support/WindowsNames.h"
-#include "util/FileVersion.h"
 
 namespace {
 
@@ -45,9 +42,8 @@ class InstalledProduct : public ::testing::Test {
     }
     EXPECT_FALSE(FileExists(UninstallLink())) << "a deleted shortcut came back";
   }
-  // An interactive run over the install: its page says status in colour and
-  // offers button; the click shows progress and the run ends with 0 (without
-  // progress the window is closed instead).
+  // An interactive run over the install: its page, the click and progress
+  // (without progress the window is closed instead), the end with 0.
   void RunThroughThePage(const wchar_t* status, const wchar_t* button, COLORREF colour,
                          const wchar_t* progress) {
     InstallerRun run(L"");
@@ -68,7 +64,6 @@ class InstalledProduct : public ::testing::Test {
   }
   void ExpectUpgraded() {
     EXPECT_TRUE(HoldsThePayload(folder_));
-    EXPECT_EQ(ReadFileVersionText(exe_.c_str()), KELVO_OWN_VERSION_TEXT);
     EXPECT_EQ(UninstallValue(L"DisplayVersion"), KELVO_OWN_VERSION_TEXT);
   }
 
@@ -102,12 +97,8 @@ TEST_F(InstalledProduct, InteractiveUpgradeWithTheProductRunningClosesItAndStart
   EXPECT_NE(intro.WaitForExit(0), static_cast<DWORD>(STILL_ACTIVE)) << "the intro still runs";
   ExpectUpgraded();
   ExpectShortcutsAsTheUserLeftThem();
-  wchar_t version[32] = {};
-  DWORD size = sizeof(version);
-  EXPECT_EQ(::RegQueryValueExW(entry, L"DisplayVersion", nullptr, nullptr, reinterpret_cast<BYTE*>(version),
-                               &size), ERROR_SUCCESS);
+  EXPECT_EQ(RegText(entry, L"", L"DisplayVersion"), KELVO_OWN_VERSION_TEXT);
   ::RegCloseKey(entry);
-  EXPECT_STREQ(version, KELVO_OWN_VERSION_TEXT);
   EXPECT_EQ(UninstallValue(L"QuietUninstallString"), L"");
   EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, std::wstring(names::kUninstallKey) + L"\\Old"));
   EXPECT_NE(WaitForLaunchLine(L"/updatepro /protype=2"), L"") << "the outdated toolbar was not named";
@@ -183,7 +174,6 @@ TEST_F(InstalledProduct, NewerVersionIsKeptSilentlyAndRefusedWithAMessageOnScree
   EXPECT_EQ(shown.messageBoxTexts, std::vector<std::wstring>{
       L"您要安装的版本比已经安装的版本低，覆盖安装将造成无法使用。\n请您到官方网站下载最新版。"});
   EXPECT_TRUE(ReadTree(folder_) == before) << "the newer install was touched";
-  EXPECT_EQ(ReadFileVersionText(exe_.c_str()), L"99.0.0.1");
 }
 
 }  // namespace

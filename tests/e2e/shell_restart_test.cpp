@@ -26,7 +26,6 @@ TEST_P(ShellRestart, NotForAFolderHandedOverNorForAnOutdatedToolbarStillLoaded) 
   ::SetEnvironmentVariableW(L"TEMP", temp.path().c_str());
   SetupContext context;
   context.installDir = L"C:\\Kelvo\\Kelvopeltbox";
-  EXPECT_FALSE(ShouldRestartExplorer(context)) << "the extension is not loaded";
   HANDLE extension = ::CreateMutexW(nullptr, FALSE, L"{8EA635E7-C0BA-41ed-B3B5-56EC1B5FB166}");
   EXPECT_TRUE(ShouldRestartExplorer(context));
 
@@ -61,6 +60,5 @@ INSTANTIATE_TEST_SUITE_P(Systems, ShellRestart,
                          ::testing::Values(System{"WinXP_32", false, false}, System{"Win7_64", true, false},
                                            System{"Win8_64", true, true}),
                          [](const auto& info) { return std::string(info.param.name); });
-
 
 }  // namespace

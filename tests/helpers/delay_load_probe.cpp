@@ -1,11 +1,9 @@
-// Binds two listed system libraries late through delay imports, as the
-// installer binds its system libraries: "version.dll", which the system
-// folder has, and "TextSharping.dll", which it lacks but a planted copy
-// beside this program provides.
-// usage: delay_load_probe version|planted [default]
-// "default" runs without the installer's hook, to show what the plain search
-// would load. Exit code: 0 version.dll came from the system folder, 1 the
-// planted library ran or version.dll came from elsewhere, 2 the load failed.
+// Binds "version.dll" (in the system folder) or the planted "TextSharping.dll"
+// (only beside this program) late through delay imports, as the installer
+// binds its system libraries; "default": without its hook, as the plain
+// search would. usage: delay_load_probe version|planted [default]
+// Exit code: 0 version.dll came from the system folder, 1 the planted library
+// ran or version.dll came from elsewhere, 2 the load failed.
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>

@@ -1,5 +1,8 @@
 #include "support/InstallerRun.h"
 
+#include <atomic>
+#include <thread>
+
 #include "support/InstallerWindows.h"
 
 std::wstring BuiltProgram(const std::wstring& name) {
@@ -67,8 +70,7 @@ InstallerRun::Outcome InstallerRun::PlayToEnd(int answer, DWORD timeoutMs) {
       } else if (IsMessageBox(window) && window != boxSeen) {
         boxSeen = window;
         outcome.messageBoxTexts.push_back(MessageBoxText(window));
-        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
-                       reinterpret_cast<LPARAM>(::GetDlgItem(window, answer)));
+        AnswerMessageBox(window, answer);
       }
     }
   }
@@ -76,7 +78,17 @@ InstallerRun::Outcome InstallerRun::PlayToEnd(int answer, DWORD timeoutMs) {
   return outcome;
 }
 
-InstallerRun::Outcome RunInstallerToEnd(const std::wstring& arguments, const std::wstring& program) {
-  InstallerRun run(arguments, program);
-  return run.PlayToEnd();
+InstallerRun::Outcome RunInstallerToEnd(const std::wstring& arguments, const std::wstring& program,
+                                        const std::function<void()>& watch) {
+  std::atomic<bool> ended{false};
+  std::thread watcher([&] {
+    for (bool last = false; watch && !last; ::Sleep(5)) {
+      last = ended;
+      watch();
+    }
+  });
+  InstallerRun::Outcome outcome = InstallerRun(arguments, program).PlayToEnd();
+  ended = true;
+  watcher.join();
+  return outcome;
 }

@@ -1,16 +1,15 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 // Where the build put a program or folder, as Wine sees it.
 std::wstring BuiltProgram(const std::wstring& name);
 
-// The tests' one way to start a process: the built installer unless another
-// program is named, with the arguments, and with standardOutput (inheritable)
-// as its standard output when given. Ends the process if it still runs when
-// the object goes.
+// The tests' one way to start a process (the built installer unless another
+// program is named), ended if it still runs when the object goes.
 class InstallerRun {
  public:
   explicit InstallerRun(const std::wstring& arguments, const std::wstring& program = std::wstring(),
@@ -19,7 +18,6 @@ class InstallerRun {
   InstallerRun(const InstallerRun&) = delete;
   InstallerRun& operator=(const InstallerRun&) = delete;
 
-  bool started() const { return process_ != nullptr; }
   // The process's top-level window with a child of this id (visible, unless
   // visible is false); null after the time-out or once the process ended.
   HWND WaitForWindowWith(int controlId, DWORD timeoutMs = 60000, bool visible = true) const;
@@ -43,6 +41,8 @@ class InstallerRun {
 };
 
 // Runs the installer to its end as a deployment tool would (a fresh install
-// asks for the agreement even when silent: accepted).
+// asks for the agreement even when silent: accepted), while watch() runs every
+// few milliseconds on a thread of its own, and once more after the end.
 InstallerRun::Outcome RunInstallerToEnd(const std::wstring& arguments,
-                                        const std::wstring& program = std::wstring());
+                                        const std::wstring& program = std::wstring(),
+                                        const std::function<void()>& watch = nullptr);

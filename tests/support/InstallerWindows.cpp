@@ -152,8 +152,7 @@ HWND WaitForOwnedMessageBox(HWND owner, DWORD timeoutMs) {
 std::wstring MessageBoxText(HWND box) { return ControlText(box, 0xFFFF); }
 
 void AnswerMessageBox(HWND box, int button) {
-  ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(::GetDlgItem(box, button)));
+  ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(Control(box, button)));
 }
 
 HWND AcceptAgreementAndWaitUntilReady(const InstallerRun& run) {
@@ -163,13 +162,6 @@ HWND AcceptAgreementAndWaitUntilReady(const InstallerRun& run) {
   HWND window = run.WaitForWindowWith(IDC_INSTALL_BUTTON);
   if (!window || !WaitForText(window, IDC_INSTALL_BUTTON, L"立即安装")) return nullptr;
   return WaitUntil([&] { return ControlEnabled(window, IDC_INSTALL_BUTTON); }) ? window : nullptr;
-}
-
-bool TypeInstallFolder(HWND window, const std::wstring& folder) {
-  ClickControl(window, IDC_CUSTOM_LINK);
-  if (!WaitForVisible(window, IDC_PATH_EDIT, true)) return false;
-  ::SendMessageW(Control(window, IDC_PATH_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
-  return true;
 }
 
 std::wstring DamagedPackagePageFaults(HWND main) {

@@ -47,5 +47,3 @@ std::wstring DamagedPackagePageFaults(HWND main);
 // window offers "立即安装", enabled. The main window, or null.
 class InstallerRun;
 HWND AcceptAgreementAndWaitUntilReady(const InstallerRun& run);
-// Opens the custom-install panel and types folder into its path edit.
-bool TypeInstallFolder(HWND window, const std::wstring& folder);

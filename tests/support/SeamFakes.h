@@ -19,20 +19,18 @@ struct ScopedSeam {
 
 // Message boxes: each is noted and answered with `answer`.
 struct Box {
-  HWND owner;
   std::wstring text, caption;
   UINT type;
 };
 inline std::vector<Box> boxes;
 inline int answer = IDOK;
-inline int WINAPI RecordBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-  boxes.push_back({owner, text ? text : L"", caption ? caption : L"", type});
-  return answer;
-}
 inline void RecordBoxes(int reply = IDOK) {
   boxes.clear();
   answer = reply;
-  Seam().MessageBoxW = RecordBox;
+  Seam().MessageBoxW = [](HWND, LPCWSTR text, LPCWSTR caption, UINT type) WINAPI -> int {
+    boxes.push_back({text ? text : L"", caption ? caption : L"", type});
+    return answer;
+  };
 }
 
 // The token: in the administrators' group or not, elevated or not.

@@ -74,6 +74,7 @@ std::wstring ShortcutNote(const std::wstring& linkPath) {
 bool WriteShortcut(const std::wstring& linkPath, const std::wstring& target, const std::wstring& note) {
   LinkObject shell;
   if (!shell.link()) return false;
+  ::SHCreateDirectoryExW(nullptr, linkPath.substr(0, linkPath.find_last_of(L'\\')).c_str(), nullptr);
   shell.link()->SetPath(target.c_str());
   shell.link()->SetWorkingDirectory(target.substr(0, target.find_last_of(L'\\')).c_str());
   if (!note.empty()) shell.link()->SetDescription(note.c_str());

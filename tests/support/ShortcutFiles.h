@@ -13,8 +13,8 @@ std::wstring QuickLaunchShortcut(const std::wstring& name);
 
 // The link's comment; "<none>" when the file is no shell link.
 std::wstring ShortcutNote(const std::wstring& linkPath);
-// Writes linkPath to target, starting in the target's folder, with a comment
-// when given (as the user or an earlier version may have left one).
+// Writes linkPath (and its folder) to target, starting in the target's folder,
+// with a comment when given (as the user or an earlier version may have left one).
 bool WriteShortcut(const std::wstring& linkPath, const std::wstring& target,
                    const std::wstring& note = std::wstring());
 // A shortcut as the installer writes it: to target (compared as Windows

@@ -1,11 +1,10 @@
 #!/usr/bin/env python3
 """Recomputes the machine-identifier hashes the machine_id tests expect.
 
-The identifier hash is MD5 finished twice on the same context: the length
-block of a finish is hashed without entering the buffer or the bit counter,
-so a second finish pads again from where the first stopped. This is MD5
-written from scratch (nothing shared with the installer's code); the first
-finish is checked against hashlib before anything is printed.
+The identifier hash is MD5 finished twice on one context: a finish hashes its
+length block without entering it into the buffer or the bit counter, so the
+second pads again from where the first stopped. MD5 written from scratch
+(nothing shared with the installer's code), checked against hashlib first.
 
 usage: machine-id-hash.py [TEXT ...]     (no TEXT: the values the tests use)
 """
@@ -17,10 +16,6 @@ import sys
 SHIFTS = [7, 12, 17, 22] * 4 + [5, 9, 14, 20] * 4 + [4, 11, 16, 23] * 4 + [6, 10, 15, 21] * 4
 SINES = [int(abs(math.sin(i + 1)) * 2**32) & 0xFFFFFFFF for i in range(64)]
 MASK = 0xFFFFFFFF
-
-
-def rotl(x, n):
-    return ((x << n) | (x >> (32 - n))) & MASK
 
 
 def compress(state, block):
@@ -37,63 +32,28 @@ def compress(state, block):
             f, g = c ^ (b | (~d & MASK)), (7 * i) % 16
         f = (f + a + SINES[i] + m[g]) & MASK
         a, d, c = d, c, b
-        b = (b + rotl(f, SHIFTS[i])) & MASK
+        b = (b + ((f << SHIFTS[i]) | (f >> (32 - SHIFTS[i])))) & MASK
     return [(x + y) & MASK for x, y in zip(state, (a, b, c, d))]
 
 
-class Context:
-    def __init__(self):
-        self.state = [0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476]
-        self.bits = 0
-        self.buffer = b""
-
-    def update(self, data):
-        for byte in data:
-            self.buffer += bytes([byte])
-            self.bits = (self.bits + 8) & 0xFFFFFFFFFFFFFFFF
-            if len(self.buffer) == 64:
-                self.state = compress(self.state, self.buffer)
-                self.buffer = b""
-
-    def finish(self):
-        count = self.bits
-        pad = (56 - len(self.buffer)) % 64 or 64
-        self.update(b"\x80" + b"\x00" * (pad - 1))
-        assert len(self.buffer) == 56
-        self.state = compress(self.state, self.buffer + struct.pack("<Q", count))
-
-    def digest(self):
-        return struct.pack("<4I", *self.state)
-
-
-def single(data):
-    ctx = Context()
-    ctx.update(data)
-    ctx.finish()
-    return ctx.digest().hex()
-
-
-def machine_id_hash(text):
-    ctx = Context()
-    ctx.update(text[:259])
-    ctx.finish()
-    ctx.finish()
-    return ctx.digest().hex()
-
-
-def self_check():
-    for n in [0, 1, 3, 55, 56, 57, 63, 64, 65, 119, 120, 200, 259, 1000]:
-        data = bytes((i * 7 + n) & 0xFF for i in range(n))
-        assert single(data) == hashlib.md5(data).hexdigest(), n
-    assert single(b"Mid2Failed") == hashlib.md5(b"Mid2Failed").hexdigest()
-
-
-def main():
-    self_check()
-    texts = [a.encode("latin-1") for a in sys.argv[1:]] or [b"", b"Mid2Failed", b"a" * 300, b"a" * 259, b"a" * 258]
-    for text in texts:
-        print("%d bytes: %s" % (len(text), machine_id_hash(text)))
+def md5(data, finishes=1):
+    """MD5 of data with its finish done that many times on one context."""
+    state, buffer, bits = [0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476], data, 8 * len(data)
+    for _ in range(finishes):
+        count, pad = bits, (56 - len(buffer)) % 64 or 64
+        buffer += b"\x80" + b"\x00" * (pad - 1)
+        bits += 8 * pad
+        while len(buffer) > 56:
+            state, buffer = compress(state, buffer[:64]), buffer[64:]
+        state = compress(state, buffer + struct.pack("<Q", count & 0xFFFFFFFFFFFFFFFF))
+    return struct.pack("<4I", *state).hex()
 
 
 if __name__ == "__main__":
-    main()
+    for n in [0, 1, 3, 55, 56, 57, 63, 64, 65, 119, 120, 200, 259, 1000]:
+        data = bytes((i * 7 + n) & 0xFF for i in range(n))
+        assert md5(data) == hashlib.md5(data).hexdigest(), n
+    texts = [a.encode("latin-1") for a in sys.argv[1:]] or [
+        b"", b"Mid2Failed", *(b"a" * n for n in (300, 259, 258, 55, 56, 63, 64, 119, 120))]
+    for text in texts:
+        print("%d bytes: %s" % (len(text), md5(text[:259], 2)))

@@ -1,7 +1,4 @@
-// The corrupted-file report and the launch rule built on it: a missing file
-// is passed over silently, an untrusted one is reported and ends the process
-// with 0; "Yes" opens the suite's stable download only when its trusted
-// version library says it is no beta.
+// The corrupted-file report and the launch rule built on it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -65,8 +62,6 @@ TEST(CorruptedFileReport, AsksYesOrNoWithItsTextCutToTheBuffer) {
   EXPECT_EQ(ReportCorruptedFile(path.c_str(), L"Kelvo安全卫士", FALSE), IDNO);
   ASSERT_EQ(fakes::boxes.size(), 1u);
   EXPECT_EQ(fakes::boxes[0].type, 0x14u) << "Yes/No with the error icon";
-  EXPECT_EQ(ToUtf8(fakes::boxes[0].text), ToUtf8(ExpectedText(path)));
-  EXPECT_EQ(fakes::boxes[0].caption, L"Kelvo安全卫士");
   EXPECT_TRUE(fakes::starts.empty()) << "No opened something";
   ReportCorruptedFile((L"C:\\" + std::wstring(3000, L'a')).c_str(), L"Kelvo安全卫士", FALSE);
   EXPECT_EQ(fakes::boxes[1].text.size(), 2047u);

@@ -88,8 +88,7 @@ TEST_F(InstallMode, CopyWithoutEntryIsFoundBesideTheSuiteButAMissingOrChangedOne
   bytes[bytes.size() / 2] ^= 0x01;
   ASSERT_TRUE(WriteFileBytes(MainExe(folder), bytes));
   RemoveTreeForcibly(dir_.Join(L"Kelvo\\Kelvopeltbox"));
-  SetupContext changed = Decide();
-  EXPECT_EQ(changed.installMode, kFreshInstall) << "a copy failing its signature was taken";
+  EXPECT_EQ(Decide().installMode, kFreshInstall) << "a copy failing its signature was taken";
   ASSERT_TRUE(::DeleteFileW(MainExe(folder).c_str()));
   EXPECT_EQ(Decide().installMode, kFreshInstall);
   EXPECT_EQ(Decide().installDir, dir_.Join(L"Kelvo\\Kelvopeltbox"));

@@ -74,9 +74,6 @@ TEST(ShellRestart, WithoutTheShellElevatedStartsNothing) {
   SetupContext context;
   context.installDir = L"C:\\Kelvo\\Kelvopeltbox";
   context.productExe = PayloadFolder() + L"\\KelvoCloudEnterpriseSync.exe";
-  wchar_t log[MAX_PATH] = {};
-  ::ExpandEnvironmentStringsW(L"%APPDATA%\\KelvoStandIn\\launch.log", log, MAX_PATH);
-  ::DeleteFileW(log);
   context.RefreshShellStep();
   EXPECT_EQ(ToUtf8(WaitForLaunchLine(L"/explorer", 0)), "");
   ::CloseHandle(extension);

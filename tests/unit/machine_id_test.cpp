@@ -1,8 +1,5 @@
-// The machine identifier's hash against an independent model, and the
-// identifier of this machine: lower-case hex, cached with its check, the
-// same when made again.
+// The machine identifier and its hash, against an independent model.
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 
 #include <cstring>
 #include <string>

@@ -1,6 +1,5 @@
 // Replacing a file, even one a running program holds, by moving it aside
-// first and putting it back, from the name really used, when the new one
-// does not arrive.
+// first and putting it back from the name really used when the new one fails.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,8 +1,5 @@
-// Whether a product file may be started or a library loaded: the base
-// library's verdict (loaded once, and only as signed), the signature, the
-// self-protection driver, the security suite's own folder, and the system
-// libraries that may only come from the system folder. This program carries
-// the base library's cabinet, as the installer does.
+// Whether a product file may be started or a library loaded. This program
+// carries the base library's cabinet, as the installer does.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -22,7 +19,6 @@
 namespace {
 
 std::wstring TrustData(const std::wstring& name) { return std::wstring(KELVO_TRUST_DATA_WIN) + L"\\" + name; }
-std::wstring BaseVariant(const wchar_t* folder) { return TrustData(folder) + L"\\Kelvobase.dll"; }
 const std::wstring kProgram = PayloadFolder() + L"\\KelvoCloudEnterpriseSync.exe";
 
 // A signed payload file as built and with one byte changed, an unsigned
@@ -65,7 +61,7 @@ TEST(FileTrust, SignedFilesAreTrustedChangedUnsignedAndMissingOnesNot) {
 
 TEST(FileTrust, LevelThreeFromTheBaseLibraryMeansNotTrusted) {
   REQUIRE_UNTOUCHED_BASE_LIBRARY();
-  ASSERT_TRUE(CKelvoBaseExportFuncs::Instance().LoadOnce(BaseVariant(L"distrust-all").c_str()));
+  ASSERT_TRUE(CKelvoBaseExportFuncs::Instance().LoadOnce(TrustData(L"distrust-all\\Kelvobase.dll").c_str()));
   EXPECT_FALSE(IsTrustedFile(kProgram.c_str()));
 }
 
