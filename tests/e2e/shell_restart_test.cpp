@@ -51,7 +51,9 @@ TEST_P(ShellRestart, NotForAFolderHandedOverNorForAnOutdatedToolbarStillLoaded) 
                       L"ShellIconOverlayIdentifiers\\" + std::to_wstring(i)).c_str(), 0, nullptr, 0,
                       KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr);
     ::RegCloseKey(key);
-    if (i == 11) EXPECT_EQ(ShouldRestartExplorer(context) != FALSE, GetParam().afterFreshInstall);
+    if (i == 11) {
+      EXPECT_EQ(ShouldRestartExplorer(context) != FALSE, GetParam().afterFreshInstall);
+    }
   }
   EXPECT_EQ(ShouldRestartExplorer(context) != FALSE, GetParam().afterUpgrade);
   ::CloseHandle(extension);

@@ -79,7 +79,9 @@ TEST_P(FreshSilentInstall, GetsTheWholeInstallOfItsSystemAndTheProductStarted) {
       {L"Publisher", L"Kelvo安全中心"},      {L"pid", L"home"},
       {L"mid", mid},                         {L"InstName", L"KelvoSetup.exe"}};
   EXPECT_TRUE(entry == expected) << entry.size() << " values";
-  if (system.is64) EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, names::kUninstallKey, KEY_WOW64_64KEY));
+  if (system.is64) {
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, names::kUninstallKey, KEY_WOW64_64KEY));
+  }
 
   // App Paths is one key for both views, so the 64-bit shell finds it too.
   EXPECT_EQ(RegText(HKEY_LOCAL_MACHINE, names::kAppPathsKey, nullptr, KEY_WOW64_64KEY), exe);
