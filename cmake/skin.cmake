@@ -58,6 +58,8 @@ foreach(size 16 24 32 48 64 256)
   add_custom_command(OUTPUT ${png}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${KELVO_SKIN_OUT}/icon
     COMMAND ${KELVO_RSVG} -w ${size} -h ${size} -o ${png} ${CMAKE_SOURCE_DIR}/res/skin/128-icon.svg
+    # Kept 8-bit RGBA: the shell may want an icon's PNG in that form.
+    COMMAND ${KELVO_OPTIPNG} -quiet -o2 -nc -nb -strip all ${png}
     DEPENDS ${CMAKE_SOURCE_DIR}/res/skin/128-icon.svg
     VERBATIM)
   list(APPEND icon_pngs ${png})
