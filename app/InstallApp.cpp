@@ -49,7 +49,6 @@ BOOL CInstallApp::Init(HINSTANCE module, const wchar_t* argumentString) {
   instance = module;
   skin.SetModule(ResourceModule());
   canWriteMachineRegistry = ProbeMachineRegistryWrite();
-  StartGdiplusOnce();
   ReadOwnVersion(*this);
   ReadInstalledPid(*this);
   ReadInstalledMid(*this);
@@ -77,6 +76,10 @@ int CInstallApp::Run() {
 
 BOOL CInstallApp::StartUI() {
   skin.CreateFonts();
+  // GDI+ stays up for the skin of a window that is shown; a silent upgrade
+  // shows none (should its window come up after all, each image starts GDI+
+  // for itself).
+  if (!silent || context.installMode == kFreshInstall) StartGdiplusOnce();
   if (context.installMode == kFreshInstall) {
     CPrivateLicenceDlg agreement;
     if (agreement.Show(skin, worker, ::GetActiveWindow()) != IDOK) return FALSE;

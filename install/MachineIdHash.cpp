@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <cstring>
 
 #include "install/MachineId.h"
@@ -19,7 +18,12 @@ void MachineIdHash(const char* text, char* out, size_t size) {
   unsigned char digest[16];
   md5.Digest(digest);
 
+  // By hand: snprintf would bring mingw's whole formatter into the installer.
+  static const char kDigits[] = "0123456789abcdef";
   char hex[33] = {};
-  for (int i = 0; i < 16; ++i) std::snprintf(hex + i * 2, 3, "%02x", digest[i]);
+  for (int i = 0; i < 16; ++i) {
+    hex[i * 2] = kDigits[digest[i] >> 4];
+    hex[i * 2 + 1] = kDigits[digest[i] & 15];
+  }
   ::lstrcpynA(out, hex, static_cast<int>(size < sizeof(hex) ? size : sizeof(hex)));
 }

@@ -105,6 +105,7 @@ BOOL CMainDlg::ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRES
       result = OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
       return TRUE;
     case WM_SHOWWINDOW:
+      if (wParam) LoadSkinImages();
       shadow_.FollowShow(wParam != 0);
       return FALSE;
     case WM_COMMAND: {
@@ -197,12 +198,10 @@ void CMainDlg::SetUpReadyControls() {
   ::SendMessageW(Item(IDC_INSTALL_BUTTON), WM_SETFONT, reinterpret_cast<WPARAM>(skin.font(3)), FALSE);
   installButton_.SetTextColor(RGB(255, 255, 255));
   installButton_.SetHandCursor(true);
-  installButton_.SetImageList(skin.InstallButtonImages());
   installButton_.SetImages(0, 2, 1, 3);
 
   expandArrow_.Attach(Item(IDC_EXPAND_ARROW));
   expandArrow_.SetExtendedStyle(CBitmapButtonEx::kHover | CBitmapButtonEx::kSharedImages);
-  expandArrow_.SetImageList(skin.ExpandArrowImages());
   expandArrow_.SetImages(0, 2, 1, 3);
   expandArrow_.SetToolTipText(L"展开");
   expandArrow_.SetBackgroundBrush(panelBrush_);
@@ -220,7 +219,6 @@ void CMainDlg::SetUpReadyControls() {
 
   closeButton_.Attach(Item(IDC_CLOSE_BUTTON));
   closeButton_.SetExtendedStyle(CBitmapButtonEx::kHover);
-  closeButton_.SetImageList(skin.CloseButtonImages());
   closeButton_.SetImages(0, 2, 1, 3);
   closeButton_.SetHandCursor(true);
 
@@ -251,7 +249,6 @@ void CMainDlg::SetUpCustomPanel() {
 
   browseButton_.Attach(Item(IDC_BROWSE_BUTTON));
   browseButton_.SetExtendedStyle(CBitmapButtonEx::kHover | CBitmapButtonEx::kSharedImages);
-  browseButton_.SetImageList(skin.BrowseButtonImages());
   browseButton_.SetImages(0, 2, 1, 3);
   ::SendMessageW(Item(IDC_BROWSE_BUTTON), WM_SETFONT, reinterpret_cast<WPARAM>(skin.font(0)), FALSE);
   browseButton_.SetTextColor(RGB(99, 115, 135));
@@ -259,7 +256,6 @@ void CMainDlg::SetUpCustomPanel() {
 
   collapseArrow_.Attach(Item(IDC_COLLAPSE_ARROW));
   collapseArrow_.SetExtendedStyle(CBitmapButtonEx::kHover | CBitmapButtonEx::kSharedImages);
-  collapseArrow_.SetImageList(skin.CollapseArrowImages());
   collapseArrow_.SetImages(0, 2, 1, 3);
   collapseArrow_.SetToolTipText(L"收起");
   collapseArrow_.SetBackgroundBrush(panelBrush_);
@@ -281,6 +277,28 @@ void CMainDlg::SetUpCustomPanel() {
   Place(IDC_AUTO_START, Scaled(331), Scaled(198) + Scaled(190), Scaled(190), Scaled(14));
   Place(IDC_COLLAPSE_ARROW, Scaled(312), Scaled(96) + Scaled(190), Scaled(16), Scaled(16));
   ::ShowWindow(Item(IDC_COLLAPSE_ARROW), SW_HIDE);
+  // The panel's own colour until the skin's sample replaces it.
+  optionBrushes_[0] = ::CreateSolidBrush(kPanelColour);
+  optionBrushes_[1] = ::CreateSolidBrush(kPanelColour);
+
+  const std::wstring& folder = context_->installDir;
+  folderCheck_.folder = folder;
+  ::SetWindowTextW(Item(IDC_PATH_EDIT), folder.c_str());
+  ResizeClient(Scaled(570), Scaled(380));
+  ShowPanelControls(false);
+}
+
+// The skin's images come in when the window is first shown: a silent run,
+// whose window stays hidden, never decodes them.
+void CMainDlg::LoadSkinImages() {
+  if (skinLoaded_) return;
+  skinLoaded_ = true;
+  SkinResources& skin = *skin_;
+  installButton_.SetImageList(skin.InstallButtonImages());
+  expandArrow_.SetImageList(skin.ExpandArrowImages());
+  closeButton_.SetImageList(skin.CloseButtonImages());
+  browseButton_.SetImageList(skin.BrowseButtonImages());
+  collapseArrow_.SetImageList(skin.CollapseArrowImages());
 
   // The option boxes sit on the panel: their brushes take the colour the
   // skin samples for them.
@@ -293,14 +311,10 @@ void CMainDlg::SetUpCustomPanel() {
     ::SelectObject(dc, previous);
     ::DeleteDC(dc);
   }
-  optionBrushes_[0] = ::CreateSolidBrush(sampled);
-  optionBrushes_[1] = ::CreateSolidBrush(sampled);
-
-  const std::wstring& folder = context_->installDir;
-  folderCheck_.folder = folder;
-  ::SetWindowTextW(Item(IDC_PATH_EDIT), folder.c_str());
-  ResizeClient(Scaled(570), Scaled(380));
-  ShowPanelControls(false);
+  for (HBRUSH& brush : optionBrushes_) {
+    if (brush) ::DeleteObject(brush);
+    brush = ::CreateSolidBrush(sampled);
+  }
 }
 
 void CMainDlg::PaintBackground(HDC dc) {

@@ -43,6 +43,7 @@ class CMainDlg : public CDlgBase<CMainDlg>, public CMessageFilter, public CIdleH
   void SetUpReadyControls();
   void LayOutReadyControls();
   void SetUpCustomPanel();
+  void LoadSkinImages();
   void ApplyInstallModeTexts();
 
   // Pages.
@@ -101,6 +102,7 @@ class CMainDlg : public CDlgBase<CMainDlg>, public CMessageFilter, public CIdleH
   HBRUSH editBrushDisabled_ = nullptr;
   CBitmapButtonEx browseButton_;
   HBRUSH optionBrushes_[2] = {};
+  bool skinLoaded_ = false;
   HBRUSH panelBrush_ = nullptr;
   CBitmapButtonEx expandArrow_;
   CBitmapButtonEx collapseArrow_;

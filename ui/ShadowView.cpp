@@ -47,6 +47,7 @@ void CShadowView::Render() {
   ::GetWindowRect(hwnd_, &window);
   int width = window.right - window.left, height = window.bottom - window.top;
   if (width <= 0 || height <= 0) return;
+  stale_ = false;
   if (!memory_) memory_ = ::CreateCompatibleDC(nullptr);
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -85,7 +86,19 @@ void CShadowView::FollowMove(HWND owner, int clientX, int clientY) {
 }
 
 void CShadowView::FollowShow(bool show) {
-  if (hwnd_) ::ShowWindow(hwnd_, show ? SW_SHOWNOACTIVATE : SW_HIDE);
+  if (!hwnd_) return;
+  if (show && stale_) Render();
+  ::ShowWindow(hwnd_, show ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
+
+// A hidden shadow is drawn when it is first shown: a silent run never pays
+// for its image and its window-sized bitmap.
+void CShadowView::RenderWhenShown() {
+  if (::IsWindowVisible(hwnd_)) {
+    Render();
+  } else {
+    stale_ = true;
+  }
 }
 
 LRESULT CALLBACK CShadowView::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -98,11 +111,11 @@ LRESULT CALLBACK CShadowView::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
     case WM_CREATE:
       if (self) {
         self->hwnd_ = hwnd;
-        self->Render();
+        self->RenderWhenShown();
       }
       return 0;
     case WM_SIZE:
-      if (self && self->hwnd_) self->Render();
+      if (self && self->hwnd_) self->RenderWhenShown();
       return 0;
     case WM_PAINT: {
       PAINTSTRUCT paint;

@@ -4,7 +4,8 @@
 #include "ui/MyBitmap.h"
 
 // The soft shadow around a skinned window: a layered popup owned by it, kept
-// one step behind it, pushed to the screen once per create or resize.
+// one step behind it, pushed to the screen once per create or resize while
+// shown, or when shown after one.
 class CShadowView {
  public:
   CShadowView();
@@ -24,10 +25,12 @@ class CShadowView {
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   void Render();
+  void RenderWhenShown();
 
   CMyBitmap image_;
   HWND hwnd_ = nullptr;
   HDC memory_ = nullptr;
   HBITMAP bitmap_ = nullptr;
   HGDIOBJ previous_ = nullptr;
+  bool stale_ = false;  // sized or made while hidden, not drawn yet
 };

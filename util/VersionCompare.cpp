@@ -1,12 +1,22 @@
 #include "util/VersionCompare.h"
 
-#include <stdio.h>
+#include <stdlib.h>
 
 namespace {
 
+// "%d.%d.%d.%d" read as swscanf reads it: each part may have blanks and a
+// sign in front, the first part missing ends the reading, missing parts are
+// 0. wcstoul rather than swscanf, whose mingw version brings the whole
+// floating-point reader into the installer.
 void ReadVersionParts(const wchar_t* text, int parts[4]) {
   parts[0] = parts[1] = parts[2] = parts[3] = 0;
-  if (text) swscanf(text, L"%d.%d.%d.%d", &parts[0], &parts[1], &parts[2], &parts[3]);
+  for (int i = 0; text && i < 4; ++i) {
+    wchar_t* end = nullptr;
+    unsigned long value = wcstoul(text, &end, 10);
+    if (end == text) return;
+    parts[i] = static_cast<int>(value);
+    text = *end == L'.' ? end + 1 : nullptr;
+  }
 }
 
 }  // namespace
