@@ -19,6 +19,7 @@ struct Row {
   int result;
   const wchar_t* relaunchParameters;  // nullptr: no prompt
   bool restarted, greenMode;
+  bool xp = false;  // no UAC: a token's elevation means nothing there
 };
 
 TEST(Elevation, EachUserAndAnswerGoesItsWay) {
@@ -31,6 +32,8 @@ TEST(Elevation, EachUserAndAnswerGoesItsWay) {
       {"switch matched by case", false, false, L"/RESTART", 0, 1, L"/RESTART /restart", false, false},
       {"administrator", true, false, L"/S /restart", 0, 0, nullptr, false, false},
       {"elevated outside the group", false, true, L"/restart", 0, 0, nullptr, false, false},
+      {"XP, standard user", false, true, L"/S", 0, 1, L"/S /restart", false, false, true},
+      {"XP, relaunched under another standard user", false, false, L"/S /restart", 0, 0, nullptr, true, true, true},
   };
   wchar_t self[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -38,6 +41,7 @@ TEST(Elevation, EachUserAndAnswerGoesItsWay) {
     SCOPED_TRACE(row.what);
     fakes::ScopedSeam seam;
     fakes::UseToken(row.administrator, row.elevated);
+    if (row.xp) fakes::UseWindowsVersion(VER_PLATFORM_WIN32_NT, 5, 1);
     fakes::RecordStarts(row.promptError);
     Restarted = GreenMode = FALSE;
     EXPECT_EQ(Elevate(row.arguments, SW_SHOWNORMAL), row.result);
