@@ -5,20 +5,34 @@
 // string copies and its name demangler (well over 100 KB) out of the
 // executable. Linked into the installer only; the test programs keep the
 // library's own.
-#include <stdlib.h>
+//
+// Not through abort(): the C runtime's abort shows a message box in a
+// windowed program, and its exit code 3 would read as "another instance".
+#include <windows.h>
 
 #include <new>
 
+#include "install/ExitCodes.h"
+
+namespace {
+
+[[noreturn]] void StopHere() {
+  ::TerminateProcess(::GetCurrentProcess(), kExitOutOfResources);
+  for (;;) ::Sleep(INFINITE);
+}
+
+}  // namespace
+
 namespace __gnu_cxx {
-void __verbose_terminate_handler() { abort(); }
+void __verbose_terminate_handler() { StopHere(); }
 }  // namespace __gnu_cxx
 
 namespace std {
-void __throw_bad_alloc() { abort(); }
-void __throw_bad_array_new_length() { abort(); }
-void __throw_bad_function_call() { abort(); }
-void __throw_length_error(const char*) { abort(); }
-void __throw_logic_error(const char*) { abort(); }
-void __throw_out_of_range_fmt(const char*, ...) { abort(); }
-void __throw_system_error(int) { abort(); }
+void __throw_bad_alloc() { StopHere(); }
+void __throw_bad_array_new_length() { StopHere(); }
+void __throw_bad_function_call() { StopHere(); }
+void __throw_length_error(const char*) { StopHere(); }
+void __throw_logic_error(const char*) { StopHere(); }
+void __throw_out_of_range_fmt(const char*, ...) { StopHere(); }
+void __throw_system_error(int) { StopHere(); }
 }  // namespace std

@@ -10,4 +10,5 @@ enum SilentExitCode : int {
   kExitFolderRefused = 4,       // the install folder cannot be written
   kExitPackageDamaged = 5,      // the payload did not extract (damaged, disk full, ...)
   kExitNoAdministrator = 6,     // no administrator rights (the per-user question)
+  kExitOutOfResources = 7,      // memory or a string limit ran out: stopped at once
 };
