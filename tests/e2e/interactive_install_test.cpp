@@ -234,6 +234,14 @@ TEST(Display144Dpi, BothWindowsAndTheirControlsGrowByOneAndAHalf) {
   RECT button = ControlRect(main, IDC_INSTALL_BUTTON);
   EXPECT_EQ(button.right - button.left, 240);
   EXPECT_EQ(button.bottom - button.top, 54);
+  // Drawn from the 1.5 image set, the button is whole: blue along its top,
+  // rounded, so its corner shows the page.
+  RECT onScreen;
+  ::GetWindowRect(Control(main, IDC_INSTALL_BUTTON), &onScreen);
+  HDC screen = ::GetDC(nullptr);
+  EXPECT_EQ(::GetPixel(screen, onScreen.left + 120, onScreen.top + 5), RGB(26, 127, 245));
+  EXPECT_EQ(::GetPixel(screen, onScreen.right - 2, onScreen.bottom - 2), RGB(245, 248, 254));
+  ::ReleaseDC(nullptr, screen);
 
   ClickControl(main, IDC_CUSTOM_LINK);
   ASSERT_TRUE(WaitForVisible(main, IDC_PATH_EDIT, true));
