@@ -11,6 +11,7 @@
 #include <string>
 
 #include "unpack/TrustedLoad.h"
+#include "util/SystemSeam.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ std::wstring LoadShellText(UINT id) {
   HMODULE shell32 = LoadFromSystemFolder("shell32.dll");
   if (!shell32) return std::wstring();
   wchar_t text[260] = {};
-  int length = ::LoadStringW(shell32, id, text, 260);
+  int length = Seam().LoadStringW(shell32, id, text, 260);
   ::FreeLibrary(shell32);
   return length > 0 ? std::wstring(text, length) : std::wstring();
 }

@@ -21,6 +21,7 @@ SystemSeam RealCalls() {
   s.FindNextFileW = ::FindNextFileW;
   s.SetNamedSecurityInfoW = ::SetNamedSecurityInfoW;
   s.GetVersionExW = ::GetVersionExW;
+  s.LoadStringW = ::LoadStringW;
   return s;
 }
 

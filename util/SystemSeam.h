@@ -39,6 +39,8 @@ struct SystemSeam {
                                        PSID owner, PSID group, PACL dacl, PACL sacl);
   // Wine reports an NT platform only.
   BOOL(WINAPI* GetVersionExW)(LPOSVERSIONINFOW info);
+  // shell32's texts of the pin verbs, which Wine's shell32 has not.
+  int(WINAPI* LoadStringW)(HINSTANCE module, UINT id, LPWSTR text, int length);
 };
 
 SystemSeam& Seam();

@@ -1,7 +1,9 @@
-// How the product is started after the install, for each kind of install.
+// How the product is started, and its shortcut pinned, after the install.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "install/PostInstallLaunch.h"
 #include "install/SetupContext.h"
@@ -91,6 +93,37 @@ TEST(ProductRegistration, AskedWithoutElevationOnlyBeforeVista) {
     fakes::RecordStarts();
     context.RequestProductRegistration();
     EXPECT_EQ(fakes::starts.size(), platform == VER_PLATFORM_WIN32_NT ? 0u : 1u) << platform;
+  }
+}
+
+// The pin verbs a fresh install asks of each system's shell for its desktop
+// shortcut: Windows 10's by their texts (Wine's shell has none of them, nor
+// runs a verb the registry adds), Windows 7's "taskbarpin".
+std::vector<UINT> textsAsked;
+
+TEST(PinVerbs, Windows10UnpinsFromTheTaskbarAndStartThenPinsToStartWindows7PinsToTheTaskbar) {
+  const struct {
+    DWORD major, minor;
+    std::vector<UINT> texts;  // shell32's: unpin from taskbar, unpin from Start, pin to Start
+    long taskbarPins;
+  } rows[] = {{10, 0, {5387, 51394, 51201}, 0}, {6, 1, {}, 1}, {6, 0, {}, 0}, {5, 1, {}, 0}};
+  ::CoInitialize(nullptr);  // for the shortcuts, as on the install worker
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::to_string(row.major) + "." + std::to_string(row.minor));
+    fakes::ScopedSeam seam;
+    fakes::UseWindowsVersion(VER_PLATFORM_WIN32_NT, row.major, row.minor);
+    fakes::RecordStarts();
+    textsAsked.clear();
+    Seam().LoadStringW = [](HINSTANCE, UINT id, LPWSTR, int) WINAPI { return textsAsked.push_back(id), 0; };
+    SetupContext context;
+    context.SetUp();
+    context.installMode = kFreshInstall;
+    context.productExe = PayloadFolder() + L"\\KelvoCloudEnterpriseSync.exe";
+    context.CreateShortcuts();
+    EXPECT_EQ(textsAsked, row.texts);
+    EXPECT_EQ(std::count_if(fakes::starts.begin(), fakes::starts.end(),
+                            [](const fakes::Start& start) { return start.verb == L"taskbarpin"; }),
+              row.taskbarPins);
   }
 }
 
