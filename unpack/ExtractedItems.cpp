@@ -1,13 +1,9 @@
 #include "unpack/ExtractedItems.h"
 
-#include <shlwapi.h>
+#include "util/FolderOps.h"
 
 void ExtractedItems::CreateFolder(const std::wstring& folder) {
-  if (folder.empty() || ::PathIsDirectoryW(folder.c_str())) return;
-  size_t slash = folder.find_last_of(L'\\');
-  // Down to the drive root ("C:" has no parent worth making).
-  if (slash != std::wstring::npos && slash > 2) CreateFolder(folder.substr(0, slash));
-  if (::CreateDirectoryW(folder.c_str(), nullptr)) folders_.push_back(folder);
+  CreateFolderTreeNoting(folder, folders_);
 }
 
 void ExtractedItems::RemoveAll() {

@@ -1,9 +1,8 @@
 #include "unpack/PlacementJournal.h"
 
-#include <shlwapi.h>
-
 #include "unpack/ExtractedItems.h"
 #include "unpack/ReplaceFile.h"
+#include "util/FolderOps.h"
 
 namespace {
 
@@ -47,11 +46,9 @@ void Remove(const std::wstring& file, DWORD& waitBudgetMs) {
 }  // namespace
 
 void PlacementJournal::CreateFolder(const std::wstring& folder) {
-  if (folder.empty() || ::PathIsDirectoryW(folder.c_str())) return;
-  size_t slash = folder.find_last_of(L'\\');
-  // Down to the drive root ("C:" has no parent worth making).
-  if (slash != std::wstring::npos && slash > 2) CreateFolder(folder.substr(0, slash));
-  if (::CreateDirectoryW(folder.c_str(), nullptr)) AddFolder(folder);
+  std::vector<std::wstring> made;
+  CreateFolderTreeNoting(folder, made);
+  for (const std::wstring& each : made) AddFolder(each);
 }
 
 void PlacementJournal::Commit(ExtractedItems* record) {

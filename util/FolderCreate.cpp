@@ -17,6 +17,14 @@ bool CreateFolderTree(const wchar_t* folder) {
   return ::CreateDirectoryW(folder, nullptr) != FALSE;
 }
 
+void CreateFolderTreeNoting(const std::wstring& folder, std::vector<std::wstring>& made) {
+  if (folder.empty() || ::PathIsDirectoryW(folder.c_str())) return;
+  size_t slash = folder.find_last_of(L'\\');
+  // Down to the drive root ("C:" has no parent worth making).
+  if (slash != std::wstring::npos && slash > 2) CreateFolderTreeNoting(folder.substr(0, slash), made);
+  if (::CreateDirectoryW(folder.c_str(), nullptr)) made.push_back(folder);
+}
+
 namespace {
 
 // A forward slash only separates folders in the tail behind the last

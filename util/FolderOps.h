@@ -1,6 +1,9 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 // Folder creation and removal shared by unpacking, the install steps and the UI.
 // Paths are plain wide-character paths of at most 259 characters.
 
@@ -9,6 +12,10 @@ bool PathExists(const wchar_t* path);
 
 // True when the folder exists afterwards (created, parents first, or already there).
 bool CreateFolderTree(const wchar_t* folder);
+
+// Makes folder and every missing level above it (down to the drive root),
+// appending each folder it made to made, parents first.
+void CreateFolderTreeNoting(const std::wstring& folder, std::vector<std::wstring>& made);
 
 // Creates every folder in front of the last separator; a folder path must end
 // in a separator to be created itself. Result of the last creation attempted.
