@@ -47,8 +47,9 @@ class TimedUnzipCallback : public CUnzipCallback {
 // The installer's steps one at a time, to see which of them costs what on
 // top of the decoding: the archive copy, the staged extraction with its
 // moves, and the folder permissions over the installed tree both ways: the
-// product folder's own, protected, taken by everything in it by inheritance;
-// and a folder's DACL copied onto every item (the common folder's way).
+// product folder's own, protected, set once more on it after the moves for
+// Windows to hand down; and a folder's DACL copied onto every item (the
+// common folder's way).
 void ExtractInSteps(HMODULE installer) {
   ArchiveLibrary library;
   library.LoadArchiveLibrary(installer, L"IDR_7Z_CAB_DLL", L"DLL");
@@ -73,7 +74,7 @@ void ExtractInSteps(HMODULE installer) {
   g_stagedSeconds.push_back(Now() - start);
   g_finishSeconds.push_back(sink.finishSeconds);
   start = Now();
-  InheritDaclBelow(target.c_str());
+  ProtectProductFolder(target.c_str());
   g_inheritSeconds.push_back(Now() - start);
   start = Now();
   CopyFolderDacl(target.c_str(), target.c_str());
@@ -177,10 +178,10 @@ int wmain(int argc, wchar_t** argv) {
   wprintf(L"  extraction ratio (installer/library alone): %.2f\n",
           alone > 0 ? ourMedian / alone : 0.0);
   wprintf(L"  step by step: archive copy %.3f s, staged extraction and moves %.3f s; "
-          L"permissions over the tree %.3f s copied, %.3f s inherited (both before the "
-          L"extraction reports)\n",
-          Median(g_writeSeconds), Median(g_stagedSeconds), Median(g_daclSeconds),
-          Median(g_inheritSeconds));
+          L"permissions over the tree %.3f s handed down by the product folder, %.3f s copied "
+          L"(the common folder's way; both before the extraction reports)\n",
+          Median(g_writeSeconds), Median(g_stagedSeconds), Median(g_inheritSeconds),
+          Median(g_daclSeconds));
   wprintf(L"  within the staged extraction: moves and staging folder removal %.3f s\n",
           Median(g_finishSeconds));
   wprintf(L"7-Zip 7zr x:                  %.3f s, peak working set %.1f MiB\n", peerMedian,

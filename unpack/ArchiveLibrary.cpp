@@ -74,7 +74,10 @@ bool ArchiveLibrary::ExtractMainArchive(HMODULE module, const wchar_t* name, con
   // Done before the extraction reports back: nothing may register, start or
   // record the product while its files still change.
   if (protectedFolder) {
-    InheritDaclBelow(installFolder.c_str());
+    // Set by name once more, the folder's DACL is handed down by Windows to
+    // everything below it: what the moves brought from the work folder is
+    // replaced, in one call instead of one for every item.
+    ProtectProductFolder(installFolder.c_str());
   } else if (inCommonFolder && !CopyFolderDacl(installFolder.c_str(), commonFolder.c_str())) {
     // No copy on XP: what came from the work folder (Administrators and
     // SYSTEM only) still takes what the product folder hands down.

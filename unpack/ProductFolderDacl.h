@@ -7,7 +7,8 @@
 // Administrators (also its owner), SYSTEM and, from Windows Vista,
 // TrustedInstaller may change it; everyone else may read and run what is in
 // it. Protected from the parent folder's and handed down to everything in
-// it. False where the drive keeps no permissions or they cannot be set.
+// it, to what is already there too. False where the drive keeps no
+// permissions or they cannot be set.
 bool ProtectProductFolder(const wchar_t* folder);
 
 // Whether the product folder lies in the maker's common folder ("Kelvo")

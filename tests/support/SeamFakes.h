@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/TestFiles.h"
 #include "util/SystemSeam.h"
 
 namespace fakes {
@@ -161,6 +162,14 @@ inline void ReportFolderAsLink(const std::wstring& name) {
 // File permissions, which Wine keeps only as mode bits, kept as Windows would:
 // what each path was last given, in Windows' own words (SDDL).
 inline std::map<std::wstring, std::wstring> permissions;
+// Set by name on a folder, a DACL is handed down the tree: what an item only
+// inherited is replaced by what its folder hands down.
+inline void HandDown(const std::wstring& folder) {
+  for (const std::wstring& name : ListFolder(folder)) {
+    if (!permissions.count(folder + L"\\" + name)) permissions[folder + L"\\" + name] = L"D:";
+    if (IsFolder(folder + L"\\" + name)) HandDown(folder + L"\\" + name);
+  }
+}
 inline void KeepPermissions() {
   permissions.clear();
   Seam().SetNamedSecurityInfoW = [](LPWSTR name, SE_OBJECT_TYPE, SECURITY_INFORMATION what,
@@ -174,6 +183,7 @@ inline void KeepPermissions() {
     ::ConvertSecurityDescriptorToStringSecurityDescriptorW(&sd, SDDL_REVISION_1, what & 0xF, &text, nullptr);
     permissions[name] = text ? text : L"?";
     ::LocalFree(text);
+    if (what & DACL_SECURITY_INFORMATION) HandDown(name);
     return ERROR_SUCCESS;
   };
 }

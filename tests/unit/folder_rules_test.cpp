@@ -83,17 +83,22 @@ TEST(FolderRules, WriteCheckMakesTheFolderEmptyOrRefusesWhereNoneCanBe) {
   }
 }
 
-// This product folder the user made and owns.
-TEST(ProductFolder, OnlyAdministratorsMayChangeItAndEveryFileHasThatWhenTheExtractionReturns) {
-  fakes::ScopedSeam seam;
+// The installer's product archive extracted into folder, permissions kept.
+void ExtractKeepingPermissions(const std::wstring& folder) {
   fakes::KeepPermissions();
-  ScopedTempDir made;
-  const std::wstring& folder = made.path();
   InstallerModule installer;
   ArchiveLibrary library;
   library.LoadArchiveLibrary(installer.get(), L"IDR_7Z_CAB_DLL", L"DLL");
   ASSERT_TRUE(library.ExtractMainArchive(installer.get(), L"ID_KELVOZIP_MAIN", L"BINARY", folder));
   library.ReleaseArchiveLibrary();
+}
+
+// This product folder the user made and owns.
+TEST(ProductFolder, OnlyAdministratorsMayChangeItAndEveryFileHasThatWhenTheExtractionReturns) {
+  fakes::ScopedSeam seam;
+  ScopedTempDir made;
+  const std::wstring& folder = made.path();
+  ASSERT_NO_FATAL_FAILURE(ExtractKeepingPermissions(folder));
   const std::string administratorsOnly =
       "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-80-956008885-3418522649-1831038044-"
       "1853292631-2271478464)(A;OICI;0x1200a9;;;WD)";
@@ -108,14 +113,9 @@ TEST(ProductFolder, OnlyAdministratorsMayChangeItAndEveryFileHasThatWhenTheExtra
 // work folder still take what the product folder hands down.
 TEST(ProductFolder, OnXpInTheCommonFolderEveryFileTakesWhatItsFolderHandsDown) {
   fakes::ScopedSeam seam;
-  fakes::KeepPermissions();
   fakes::UseWindowsVersion(VER_PLATFORM_WIN32_NT, 5, 1);
   const std::wstring folder = L"C:\\Program Files (x86)\\Kelvo\\OnXp";
-  InstallerModule installer;
-  ArchiveLibrary library;
-  library.LoadArchiveLibrary(installer.get(), L"IDR_7Z_CAB_DLL", L"DLL");
-  ASSERT_TRUE(library.ExtractMainArchive(installer.get(), L"ID_KELVOZIP_MAIN", L"BINARY", folder));
-  library.ReleaseArchiveLibrary();
+  ASSERT_NO_FATAL_FAILURE(ExtractKeepingPermissions(folder));
   for (const TreeEntry& entry : ReadTree(folder)) {
     std::wstring path = folder + L"\\" + entry.path;
     if (entry.isFolder) path.pop_back();
