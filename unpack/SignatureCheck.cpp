@@ -1,14 +1,15 @@
 #include "unpack/SignatureCheck.h"
 
-#include <wincrypt.h>
 #include <string.h>
-#include <wchar.h>
+
+#include "unpack/RsaPublicKey.h"
+#include "unpack/Sha256.h"
 
 namespace {
 
 constexpr char kMagic[8] = {'K', 'V', 'S', 'I', 'G', 'N', '0', '1'};
 constexpr DWORD kFormat = 1;
-constexpr DWORD kModulusBytes = 256;
+constexpr DWORD kModulusBytes = kRsaModulusBytes;
 
 // The block's fixed tail, the last bytes of a signed file.
 #pragma pack(push, 1)
@@ -30,54 +31,13 @@ DWORD ReadDword(const BYTE* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24);
 }
 
-// CryptoAPI's AES provider verifies RSA PKCS#1 v1.5 over SHA-256 on every
-// system from Windows XP SP3 on (CNG starts with Vista), so one verifier
-// serves them all. The keys are imported once per process: they never change.
-class VerificationKeySet {
- public:
-  VerificationKeySet() {
-    if (!::CryptAcquireContextW(&provider_, nullptr, nullptr, PROV_RSA_AES,
-                                CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
-      provider_ = 0;
-      return;
-    }
-    for (DWORD i = 0; i < kVerificationKeyCount; ++i) keys_[i] = Import(kKeys[i]);
+// The record of the key with this id; nullptr when none of the four has it.
+const BYTE* KeyFor(DWORD keyId) {
+  for (DWORD i = 0; i < kVerificationKeyCount; ++i) {
+    // An empty slot has exponent 0.
+    if (ReadDword(kKeys[i]) != 0 && ReadDword(kKeys[i] + 4) == keyId) return kKeys[i];
   }
-
-  HCRYPTPROV provider() const { return provider_; }
-
-  HCRYPTKEY KeyFor(DWORD keyId) const {
-    for (DWORD i = 0; i < kVerificationKeyCount; ++i) {
-      if (keys_[i] && ReadDword(kKeys[i] + 4) == keyId) return keys_[i];
-    }
-    return 0;
-  }
-
- private:
-  // Record -> PUBLICKEYBLOB (header, RSAPUBKEY, little-endian modulus).
-  HCRYPTKEY Import(const BYTE* record) {
-    DWORD exponent = ReadDword(record);
-    if (exponent == 0) return 0;  // an empty slot
-    BYTE blob[sizeof(BLOBHEADER) + sizeof(RSAPUBKEY) + kModulusBytes];
-    BLOBHEADER header = {PUBLICKEYBLOB, CUR_BLOB_VERSION, 0, CALG_RSA_SIGN};
-    RSAPUBKEY rsa = {0x31415352 /* "RSA1" */, kModulusBytes * 8, exponent};
-    memcpy(blob, &header, sizeof(header));
-    memcpy(blob + sizeof(header), &rsa, sizeof(rsa));
-    BYTE* modulus = blob + sizeof(header) + sizeof(rsa);
-    for (DWORD i = 0; i < kModulusBytes; ++i) modulus[i] = record[8 + kModulusBytes - 1 - i];
-    HCRYPTKEY key = 0;
-    if (!::CryptImportKey(provider_, blob, sizeof(blob), 0, 0, &key)) return 0;
-    return key;
-  }
-
-  HCRYPTPROV provider_ = 0;
-  HCRYPTKEY keys_[kVerificationKeyCount] = {};
-};
-
-const VerificationKeySet& Keys() {
-  // Deliberately never destroyed: checks may run while the process ends.
-  static VerificationKeySet* keys = new VerificationKeySet();
-  return *keys;
+  return nullptr;
 }
 
 bool ReadAt(HANDLE file, ULONGLONG offset, void* buffer, DWORD length) {
@@ -88,29 +48,24 @@ bool ReadAt(HANDLE file, ULONGLONG offset, void* buffer, DWORD length) {
   return ::ReadFile(file, buffer, length, &got, nullptr) && got == length;
 }
 
-// A SHA-256 hash of the first length bytes of the file followed by the
-// trailer; 0 when the file cannot be read. The caller destroys it.
-HCRYPTHASH HashSignedBytes(HANDLE file, DWORD length, const SignatureTrailer& trailer,
-                           BYTE* work) {
-  HCRYPTHASH hash = 0;
-  if (!::CryptCreateHash(Keys().provider(), CALG_SHA_256, 0, 0, &hash)) return 0;
+// SHA-256 of the first length bytes of the file followed by the trailer.
+// False when the file cannot be read.
+bool HashSignedBytes(HANDLE file, DWORD length, const SignatureTrailer& trailer, BYTE* work,
+                     BYTE (&digest)[Sha256::kDigestSize]) {
+  Sha256 hash;
   LARGE_INTEGER start = {};
-  bool ok = ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) != FALSE;
-  DWORD done = 0;
-  while (ok && done < length) {
+  if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
+  for (DWORD done = 0; done < length;) {
     DWORD chunk = length - done < kSignatureWorkBufferSize ? length - done
                                                            : kSignatureWorkBufferSize;
     DWORD got = 0;
-    ok = ::ReadFile(file, work, chunk, &got, nullptr) && got == chunk &&
-         ::CryptHashData(hash, work, chunk, 0);
+    if (!::ReadFile(file, work, chunk, &got, nullptr) || got != chunk) return false;
+    hash.Update(work, chunk);
     done += chunk;
   }
-  ok = ok && ::CryptHashData(hash, reinterpret_cast<const BYTE*>(&trailer), sizeof(trailer), 0);
-  if (!ok) {
-    ::CryptDestroyHash(hash);
-    return 0;
-  }
-  return hash;
+  hash.Update(reinterpret_cast<const BYTE*>(&trailer), sizeof(trailer));
+  hash.Finish(digest);
+  return true;
 }
 
 }  // namespace
@@ -139,24 +94,19 @@ BOOL CheckEmbeddedSignature(HANDLE file, BYTE* work, SignatureCheckRecord* recor
       size.QuadPart < static_cast<LONGLONG>(sizeof(trailer) + kModulusBytes)) {
     return TRUE;
   }
-  HCRYPTKEY key = Keys().KeyFor(trailer.keyId);
-  if (!key) return Keys().provider() ? TRUE : FALSE;
+  const BYTE* key = KeyFor(trailer.keyId);
+  if (!key) return TRUE;
 
   DWORD signedLength = static_cast<DWORD>(size.QuadPart) - sizeof(trailer) - kModulusBytes;
   record->signedLength = signedLength;
   BYTE signature[kModulusBytes];
   if (!ReadAt(file, signedLength, signature, kModulusBytes)) return FALSE;
-  HCRYPTHASH hash = HashSignedBytes(file, signedLength, trailer, work);
-  if (!hash) return FALSE;
-  // The file holds the signature big-endian, as PKCS#1 writes it;
-  // CryptoAPI takes it little-endian.
-  BYTE reversed[kModulusBytes];
-  for (DWORD i = 0; i < kModulusBytes; ++i) reversed[i] = signature[kModulusBytes - 1 - i];
-  if (::CryptVerifySignatureW(hash, reversed, kModulusBytes, key, nullptr, 0)) {
+  BYTE digest[Sha256::kDigestSize];
+  if (!HashSignedBytes(file, signedLength, trailer, work, digest)) return FALSE;
+  if (VerifyRsaSha256Signature(ReadDword(key), key + 8, signature, digest)) {
     record->status = kSignatureValid;
     record->level = static_cast<LONG>(trailer.level);
   }
-  ::CryptDestroyHash(hash);
   return TRUE;
 }
 

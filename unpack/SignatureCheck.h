@@ -25,7 +25,7 @@ constexpr DWORD kVerificationKeySize = 264;
 
 // Checks the open file (read access; the position is moved). work is a
 // caller's buffer of kSignatureWorkBufferSize bytes. False when the check
-// could not run (read error, cryptography unavailable); the record then
+// could not run (a read error); the record then
 // holds what was found so far.
 BOOL CheckEmbeddedSignature(HANDLE file, BYTE* work, SignatureCheckRecord* record);
 
