@@ -1,10 +1,16 @@
 // The embedded signature the build appends to the files it signs.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
 #include <string>
 
 #include "support/InstalledMachine.h"
 #include "support/TestFiles.h"
+#include "unpack/RsaPublicKey.h"
+#include "unpack/Sha256.h"
 #include "unpack/SignatureCheck.h"
 
 namespace {
@@ -13,6 +19,28 @@ constexpr size_t kTrailerSize = 24;
 constexpr size_t kSignatureSize = 256;
 
 std::wstring TrustData(const wchar_t* name) { return std::wstring(KELVO_TRUST_DATA_WIN) + L"\\" + name; }
+
+std::string Sha256Hex(const std::string& text, size_t piece) {
+  Sha256 hash;
+  for (size_t at = 0; at < text.size(); at += piece) {
+    hash.Update(reinterpret_cast<const BYTE*>(text.data()) + at, std::min(piece, text.size() - at));
+  }
+  BYTE digest[Sha256::kDigestSize];
+  hash.Finish(digest);
+  char hex[2 * Sha256::kDigestSize + 1];
+  for (DWORD i = 0; i < Sha256::kDigestSize; ++i) snprintf(hex + 2 * i, 3, "%02x", digest[i]);
+  return hex;
+}
+
+// The standard's test messages: 3 bytes, and 56 whose padding takes a second
+// block; whole and a byte at a time.
+TEST(Signature, Sha256GivesTheStandardDigests) {
+  const std::string twoBlocks = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
+  for (size_t piece : {size_t{1}, size_t{64}}) {
+    EXPECT_EQ(Sha256Hex("abc", piece), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(Sha256Hex(twoBlocks, piece), "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+  }
+}
 
 TEST(Signature, EveryPayloadFileAndEveryBuiltVersionVerifiesWithLevelOne) {
   for (const std::wstring& file :
@@ -64,6 +92,29 @@ TEST(Signature, MissingCutForeignOrAbsentSignatureFails) {
   EXPECT_FALSE(VerifyFileSignature(TrustData(L"foreign-key.dll").c_str(), nullptr));
   EXPECT_FALSE(VerifyFileSignature(L"", nullptr));
   EXPECT_FALSE(VerifyFileSignature(nullptr, nullptr));
+}
+
+// Signed by hand with the build's key: encoded as PKCS#1 v1.5 signs, it
+// verifies; with one padding byte changed, or the value plus the modulus
+// (whose power is the same), it does not.
+TEST(Signature, OnlyTheExactEncodingBelowTheModulusVerifies) {
+  LONG level = -1;
+  EXPECT_TRUE(VerifyFileSignature(TrustData(L"hand-signed.dll").c_str(), &level));
+  EXPECT_EQ(level, 1);
+  EXPECT_FALSE(VerifyFileSignature(TrustData(L"bad-padding.dll").c_str(), nullptr));
+  EXPECT_FALSE(VerifyFileSignature(TrustData(L"beyond-modulus.dll").c_str(), nullptr));
+}
+
+// With exponent 1 every value below the modulus is its own signature, the
+// expected encoding itself too: a key like that verifies nothing.
+TEST(Signature, AKeyWithExponentOneVerifiesNothing) {
+  const BYTE digest[32] = {};
+  const BYTE sha256Info[] = {0x30, 0x31, 0x30, 0x0d, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
+                             0x65, 0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
+  BYTE encoded[256] = {0x00, 0x01};
+  memset(encoded + 2, 0xFF, 202);
+  memcpy(encoded + 205, sha256Info, sizeof(sha256Info));
+  EXPECT_FALSE(VerifyRsaSha256Signature(1, VerificationKeys()[0] + 8, encoded, digest));
 }
 
 }  // namespace
