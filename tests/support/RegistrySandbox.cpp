@@ -29,11 +29,6 @@ RegistrySandbox::RegistrySandbox() {
   base_ = std::wstring(L"Software\\KelvoTests\\") + name;
   const HKEY roots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT};
   for (int i = 0; i < 3; ++i) keys_[i] = CreateUserKey(base_ + L"\\" + std::to_wstring(i));
-  // CryptoAPI finds its providers in the machine's settings: the signature
-  // check must work inside the sandbox.
-  HKEY crypto = CreateUserKey(base_ + L"\\0\\SOFTWARE\\Microsoft\\Cryptography");
-  ::SHCopyKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography", crypto, 0);
-  if (crypto) ::RegCloseKey(crypto);
   for (int i = 0; i < 3; ++i) ::RegOverridePredefKey(roots[i], keys_[i]);
 }
 
