@@ -1,5 +1,5 @@
 // Times the signature check of signed files: the first check in the process
-// (which also imports the four keys) and then repeated ones.
+// and then repeated ones.
 // usage: trust_bench RUNS FILE...
 #include <windows.h>
 #include <stdio.h>
