@@ -2,14 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
-#include <string.h>
 
 #include <algorithm>
 #include <string>
 
 #include "support/InstalledMachine.h"
 #include "support/TestFiles.h"
-#include "unpack/RsaPublicKey.h"
 #include "unpack/Sha256.h"
 #include "unpack/SignatureCheck.h"
 
@@ -103,18 +101,6 @@ TEST(Signature, OnlyTheExactEncodingBelowTheModulusVerifies) {
   EXPECT_EQ(level, 1);
   EXPECT_FALSE(VerifyFileSignature(TrustData(L"bad-padding.dll").c_str(), nullptr));
   EXPECT_FALSE(VerifyFileSignature(TrustData(L"beyond-modulus.dll").c_str(), nullptr));
-}
-
-// With exponent 1 every value below the modulus is its own signature, the
-// expected encoding itself too: a key like that verifies nothing.
-TEST(Signature, AKeyWithExponentOneVerifiesNothing) {
-  const BYTE digest[32] = {};
-  const BYTE sha256Info[] = {0x30, 0x31, 0x30, 0x0d, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
-                             0x65, 0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
-  BYTE encoded[256] = {0x00, 0x01};
-  memset(encoded + 2, 0xFF, 202);
-  memcpy(encoded + 205, sha256Info, sizeof(sha256Info));
-  EXPECT_FALSE(VerifyRsaSha256Signature(1, VerificationKeys()[0] + 8, encoded, digest));
 }
 
 }  // namespace
