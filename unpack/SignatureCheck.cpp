@@ -35,13 +35,13 @@ DWORD ReadDword(const BYTE* p) {
 // serves them all. The keys are imported once per process: they never change.
 class VerificationKeySet {
  public:
-  VerificationKeySet() {
+  void Import() {
     if (!::CryptAcquireContextW(&provider_, nullptr, nullptr, PROV_RSA_AES,
                                 CRYPT_VERIFYCONTEXT | CRYPT_SILENT)) {
       provider_ = 0;
       return;
     }
-    for (DWORD i = 0; i < kVerificationKeyCount; ++i) keys_[i] = Import(kKeys[i]);
+    for (DWORD i = 0; i < kVerificationKeyCount; ++i) keys_[i] = ImportOne(kKeys[i]);
   }
 
   HCRYPTPROV provider() const { return provider_; }
@@ -55,7 +55,7 @@ class VerificationKeySet {
 
  private:
   // Record -> PUBLICKEYBLOB (header, RSAPUBKEY, little-endian modulus).
-  HCRYPTKEY Import(const BYTE* record) {
+  HCRYPTKEY ImportOne(const BYTE* record) {
     DWORD exponent = ReadDword(record);
     if (exponent == 0) return 0;  // an empty slot
     BYTE blob[sizeof(BLOBHEADER) + sizeof(RSAPUBKEY) + kModulusBytes];
@@ -74,10 +74,24 @@ class VerificationKeySet {
   HCRYPTKEY keys_[kVerificationKeyCount] = {};
 };
 
+// Constant-initialized and never destroyed: checks may run while the
+// process ends.
+VerificationKeySet g_keys;
+enum : LONG { kKeysNotImported, kKeysImporting, kKeysImported };
+LONG g_keysState = kKeysNotImported;
+
+// The first caller imports the keys; any other waits until they are in.
 const VerificationKeySet& Keys() {
-  // Deliberately never destroyed: checks may run while the process ends.
-  static VerificationKeySet* keys = new VerificationKeySet();
-  return *keys;
+  if (::InterlockedCompareExchange(&g_keysState, kKeysImporting, kKeysNotImported) ==
+      kKeysNotImported) {
+    g_keys.Import();
+    ::InterlockedExchange(&g_keysState, kKeysImported);
+  }
+  while (::InterlockedCompareExchange(&g_keysState, kKeysImported, kKeysImported) !=
+         kKeysImported) {
+    ::Sleep(0);
+  }
+  return g_keys;
 }
 
 bool ReadAt(HANDLE file, ULONGLONG offset, void* buffer, DWORD length) {

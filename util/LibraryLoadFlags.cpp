@@ -1,7 +1,5 @@
 #include "util/LibraryLoadFlags.h"
 
-#include <mutex>
-
 namespace {
 
 // What Windows XP to 7 load by name on a program's behalf, after its static
@@ -33,15 +31,15 @@ using SetDefaultDllDirectoriesCall = BOOL(WINAPI*)(DWORD);
 }  // namespace
 
 DWORD SystemFolderOnlyLoadFlags() {
-  static std::once_flag once;
-  static DWORD flags = 0;
-  std::call_once(once, [] {
+  // Looked up on the first call, at start-up; a thread racing it would only
+  // store the same answer.
+  constexpr LONG kNotLookedUp = -1;
+  static volatile LONG flags = kNotLookedUp;
+  if (flags == kNotLookedUp) {
     HMODULE kernel = ::GetModuleHandleW(L"Kernel32.dll");
-    if (kernel && ::GetProcAddress(kernel, "AddDllDirectory")) {
-      flags = LOAD_LIBRARY_SEARCH_SYSTEM32;
-    }
-  });
-  return flags;
+    flags = kernel && ::GetProcAddress(kernel, "AddDllDirectory") ? LOAD_LIBRARY_SEARCH_SYSTEM32 : 0;
+  }
+  return static_cast<DWORD>(flags);
 }
 
 DWORD SystemLibraryLoadFlags() {
