@@ -43,6 +43,13 @@ BOOL WINAPI QueryFileTrust(const wchar_t* path, LONG* level) {
 
 class FileInfo final : public IKelvoFileInfo {
  public:
+  // From the process heap, null when it is full: the library's own operator
+  // new would throw, and bring the exception runtime along.
+  static void* operator new(size_t size) noexcept {
+    return ::HeapAlloc(::GetProcessHeap(), 0, size);
+  }
+  static void operator delete(void* object) { ::HeapFree(::GetProcessHeap(), 0, object); }
+
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
     if (!object) return E_POINTER;
     if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, kKelvoFileInfoIid)) {
@@ -124,6 +131,8 @@ KELVOBASE_EXPORT HRESULT WINAPI CreateObject(const GUID* iid, void** object) {
   if (!iid || !object) return E_POINTER;
   *object = nullptr;
   if (!IsEqualGUID(*iid, kKelvoFileInfoIid)) return E_NOINTERFACE;
-  *object = static_cast<IKelvoFileInfo*>(new FileInfo());
+  FileInfo* info = new FileInfo();
+  if (!info) return E_OUTOFMEMORY;
+  *object = static_cast<IKelvoFileInfo*>(info);
   return S_OK;
 }
