@@ -118,6 +118,10 @@ class FileInfo final : public IKelvoFileInfo {
 
 }  // namespace
 
+// The entry point, in place of the C runtime's start-up code (linked without
+// it): nothing here is built or torn down with the library.
+extern "C" BOOL WINAPI DllMainCRTStartup(HINSTANCE, DWORD, void*) { return TRUE; }
+
 KELVOBASE_EXPORT LONG WINAPI InitLibs(KelvoExportTable* table) {
   if (!table || table->count < kFilledSlots) return E_INVALIDARG;
   for (DWORD i = 0; i < kFilledSlots; ++i) table->slots[i] = nullptr;
