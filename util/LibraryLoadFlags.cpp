@@ -37,7 +37,8 @@ DWORD SystemFolderOnlyLoadFlags() {
   static volatile LONG flags = kNotLookedUp;
   if (flags == kNotLookedUp) {
     HMODULE kernel = ::GetModuleHandleW(L"Kernel32.dll");
-    flags = kernel && ::GetProcAddress(kernel, "AddDllDirectory") ? LOAD_LIBRARY_SEARCH_SYSTEM32 : 0;
+    bool searchFlagsKnown = kernel && ::GetProcAddress(kernel, "AddDllDirectory");
+    flags = searchFlagsKnown ? LOAD_LIBRARY_SEARCH_SYSTEM32 : 0;
   }
   return static_cast<DWORD>(flags);
 }
