@@ -10,6 +10,8 @@
 // windowed program, and its exit code 3 would read as "another instance".
 #include <windows.h>
 
+#include <stdlib.h>
+
 #include <new>
 
 #include "install/ExitCodes.h"
@@ -26,6 +28,13 @@ namespace {
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { StopHere(); }
 }  // namespace __gnu_cxx
+
+// The library's own throws std::bad_alloc, which brings the exception runtime.
+void* operator new(size_t size) {
+  void* block = malloc(size ? size : 1);
+  if (!block) StopHere();
+  return block;
+}
 
 namespace std {
 void __throw_bad_alloc() { StopHere(); }

@@ -22,6 +22,9 @@ bool ReadCpuSignature(char* out, size_t capacity) {
   if (std::strcmp(vendor, "GenuineIotel") == 0) std::memcpy(vendor, "GenuineIntel", 12);
 
   __cpuid(1, eax, ebx, ecx, edx);
-  int written = std::snprintf(out, capacity, "%s:%08x", vendor, edx);
-  return written > 0 && static_cast<size_t>(written) < capacity;
+  // msvcrt's formatter: snprintf would bring mingw's whole one into the
+  // installer. It leaves a full buffer unterminated and answers -1.
+  int written = _snprintf(out, capacity - 1, "%s:%08x", vendor, edx);
+  out[capacity - 1] = '\0';
+  return written > 0;
 }

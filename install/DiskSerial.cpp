@@ -46,7 +46,9 @@ HANDLE OpenDevice(const char* name, DWORD access, DWORD share) {
 }
 
 void PhysicalDriveName(int drive, char* name, size_t size) {
-  std::snprintf(name, size, "\\\\.\\PhysicalDrive%d", drive);
+  // msvcrt's formatter, which leaves a full buffer unterminated.
+  _snprintf(name, size - 1, "\\\\.\\PhysicalDrive%d", drive);
+  name[size - 1] = '\0';
 }
 
 bool Deliver(const std::string& serial, char* out, size_t capacity) {
@@ -218,7 +220,8 @@ bool ReadDiskSerialViaSmart(char* out, size_t capacity) {
 bool ReadDiskSerialViaScsiMiniport(char* out, size_t capacity) {
   for (int controller = 0; controller < kDriveCount; ++controller) {
     char name[64];
-    std::snprintf(name, sizeof(name), "\\\\.\\Scsi%d:", controller);
+    _snprintf(name, sizeof(name) - 1, "\\\\.\\Scsi%d:", controller);
+    name[sizeof(name) - 1] = '\0';
     HANDLE device =
         OpenDevice(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (device == INVALID_HANDLE_VALUE) continue;

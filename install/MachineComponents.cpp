@@ -28,10 +28,8 @@ class ProcessorTextCache {
   char text_[128] = {};
 };
 
-ProcessorTextCache& ProcessorText() {
-  static ProcessorTextCache cache;
-  return cache;
-}
+// Built before main, so before any thread can ask.
+ProcessorTextCache g_processorText;
 
 void Append(char* out, size_t capacity, const char* part) {
   size_t used = std::strlen(out);
@@ -50,7 +48,7 @@ void CollectMachineText(char* out, size_t capacity) {
   out[0] = '\0';
 
   char part[kPartSize] = {};
-  ProcessorText().Read(part, sizeof(part));
+  g_processorText.Read(part, sizeof(part));
   Append(out, capacity, part);
 
   using DiskSerialReader = bool (*)(char*, size_t);

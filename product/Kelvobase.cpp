@@ -43,6 +43,13 @@ BOOL WINAPI QueryFileTrust(const wchar_t* path, LONG* level) {
 
 class FileInfo final : public IKelvoFileInfo {
  public:
+  // From the process heap, null when it is full: the library's own operator
+  // new would throw, and bring the exception runtime along.
+  static void* operator new(size_t size) noexcept {
+    return ::HeapAlloc(::GetProcessHeap(), 0, size);
+  }
+  static void operator delete(void* object) { ::HeapFree(::GetProcessHeap(), 0, object); }
+
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
     if (!object) return E_POINTER;
     if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, kKelvoFileInfoIid)) {
@@ -111,6 +118,10 @@ class FileInfo final : public IKelvoFileInfo {
 
 }  // namespace
 
+// The entry point, in place of the C runtime's start-up code (linked without
+// it): nothing here is built or torn down with the library.
+extern "C" BOOL WINAPI DllMainCRTStartup(HINSTANCE, DWORD, void*) { return TRUE; }
+
 KELVOBASE_EXPORT LONG WINAPI InitLibs(KelvoExportTable* table) {
   if (!table || table->count < kFilledSlots) return E_INVALIDARG;
   for (DWORD i = 0; i < kFilledSlots; ++i) table->slots[i] = nullptr;
@@ -124,6 +135,8 @@ KELVOBASE_EXPORT HRESULT WINAPI CreateObject(const GUID* iid, void** object) {
   if (!iid || !object) return E_POINTER;
   *object = nullptr;
   if (!IsEqualGUID(*iid, kKelvoFileInfoIid)) return E_NOINTERFACE;
-  *object = static_cast<IKelvoFileInfo*>(new FileInfo());
+  FileInfo* info = new FileInfo();
+  if (!info) return E_OUTOFMEMORY;
+  *object = static_cast<IKelvoFileInfo*>(info);
   return S_OK;
 }

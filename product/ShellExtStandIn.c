@@ -10,7 +10,9 @@ static const wchar_t kRegisteredKey[] = L"Software\\KelvoStandIn\\Registered";
 static const wchar_t kRegisteredAtKey[] = L"Software\\KelvoStandIn\\RegisteredAt";
 static HMODULE self;
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+// The entry point itself: linked without the C runtime's start-up code,
+// which has nothing to build here.
+BOOL WINAPI DllMainCRTStartup(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     self = instance;
     DisableThreadLibraryCalls(instance);

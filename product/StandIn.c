@@ -16,6 +16,13 @@ static BOOL StandInFolder(wchar_t* path, const wchar_t* leaf) {
   return TRUE;
 }
 
+// The entry point itself: linked without the C runtime's start-up code,
+// which has nothing to build here. No stand-in reads WinMain's command line
+// or show flag.
+void WinMainCRTStartup(void) {
+  ExitProcess((UINT)WinMain(GetModuleHandleW(NULL), NULL, NULL, SW_SHOWDEFAULT));
+}
+
 void StandInRecordLaunch(void) {
   wchar_t path[MAX_PATH];
   if (!StandInFolder(path, L"launch.log")) return;

@@ -38,14 +38,18 @@ int ClassifyOsVersion(const OSVERSIONINFOEXW& v) {
 }
 
 int OsVersionCode() {
-  static int code = [] {
+  // Worked out on the first call; a thread racing it would only store the
+  // same answer.
+  constexpr int kNotWorkedOut = -1;
+  static volatile int code = kNotWorkedOut;
+  if (code == kNotWorkedOut) {
     OSVERSIONINFOEXW version = {};
     version.dwOSVersionInfoSize = sizeof(version);
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     BOOL ok = ::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version));
 #pragma GCC diagnostic pop
-    return ok ? ClassifyOsVersion(version) : static_cast<int>(kUnclassifiedOs);
-  }();
+    code = ok ? ClassifyOsVersion(version) : static_cast<int>(kUnclassifiedOs);
+  }
   return code;
 }

@@ -12,10 +12,7 @@
 template <class T>
 class CKelvoPublicDLLHelper {
  public:
-  static T& Instance() {
-    static T instance;
-    return instance;
-  }
+  static T& Instance() { return instance_; }
 
   virtual ~CKelvoPublicDLLHelper() {
     if (module_) ::FreeLibrary(module_);
@@ -87,7 +84,14 @@ class CKelvoPublicDLLHelper {
   CRITICAL_SECTION lock_;
   std::atomic<bool> attempted_{false};
   std::atomic<bool> ready_{false};
+
+ private:
+  // Built before main, so before any thread can ask for it.
+  static T instance_;
 };
+
+template <class T>
+T CKelvoPublicDLLHelper<T>::instance_;
 
 // The base library "Kelvobase.dll": trust questions about the product's files.
 class CKelvoBaseExportFuncs : public CKelvoPublicDLLHelper<CKelvoBaseExportFuncs> {

@@ -1,14 +1,12 @@
 #include "util/LibraryLoadFlags.h"
 
-#include <mutex>
-
 namespace {
 
 // What Windows XP to 7 load by name on a program's behalf, after its static
 // imports, for what this installer does: themes and the composited desktop
 // for its windows, the shell's property store and compatibility checks,
-// COM's class catalogue, the user profile, the crypto provider and its
-// helpers for the signature check, file permissions, cabinets, NetBIOS and
+// COM's class catalogue, the user profile, the crypto libraries other system
+// libraries bind (our signature check uses none), file permissions, cabinets, NetBIOS and
 // process lists. Where the loader cannot be told to search the system folder
 // only, each is loaded here from there first: a later load by name then
 // finds the loaded one and never looks beside the program. Absent ones
@@ -33,15 +31,16 @@ using SetDefaultDllDirectoriesCall = BOOL(WINAPI*)(DWORD);
 }  // namespace
 
 DWORD SystemFolderOnlyLoadFlags() {
-  static std::once_flag once;
-  static DWORD flags = 0;
-  std::call_once(once, [] {
+  // Looked up on the first call, at start-up; a thread racing it would only
+  // store the same answer.
+  constexpr LONG kNotLookedUp = -1;
+  static volatile LONG flags = kNotLookedUp;
+  if (flags == kNotLookedUp) {
     HMODULE kernel = ::GetModuleHandleW(L"Kernel32.dll");
-    if (kernel && ::GetProcAddress(kernel, "AddDllDirectory")) {
-      flags = LOAD_LIBRARY_SEARCH_SYSTEM32;
-    }
-  });
-  return flags;
+    bool searchFlagsKnown = kernel && ::GetProcAddress(kernel, "AddDllDirectory");
+    flags = searchFlagsKnown ? LOAD_LIBRARY_SEARCH_SYSTEM32 : 0;
+  }
+  return static_cast<DWORD>(flags);
 }
 
 DWORD SystemLibraryLoadFlags() {
