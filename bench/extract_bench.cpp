@@ -2,7 +2,7 @@
 // archive written out, staged extraction, moves into the folder, the
 // permissions over the installed tree) against
 // 7-Zip's own console extracting the same archive, both in this Wine prefix.
-// usage: extract_bench INSTALLER.exe 7zr.exe PAYLOAD.7z RUNS
+// usage: extract_bench INSTALLER.exe 7za.exe PAYLOAD.7z RUNS
 #include <windows.h>
 #include <psapi.h>
 #include <stdio.h>
@@ -141,7 +141,7 @@ double ExtractPeer(const std::wstring& sevenZip, const std::wstring& archive,
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 5) {
-    fwprintf(stderr, L"usage: extract_bench INSTALLER 7zr.exe PAYLOAD.7z RUNS\n");
+    fwprintf(stderr, L"usage: extract_bench INSTALLER 7za.exe PAYLOAD.7z RUNS\n");
     return 2;
   }
   HMODULE installer = ::LoadLibraryExW(argv[1], nullptr,
@@ -184,7 +184,7 @@ int wmain(int argc, wchar_t** argv) {
           Median(g_daclSeconds));
   wprintf(L"  within the staged extraction: moves and staging folder removal %.3f s\n",
           Median(g_finishSeconds));
-  wprintf(L"7-Zip 7zr x:                  %.3f s, peak working set %.1f MiB\n", peerMedian,
+  wprintf(L"7-Zip 7za x:                  %.3f s, peak working set %.1f MiB\n", peerMedian,
           peerPeak / 1048576.0);
   wprintf(L"ratio (installer/7z x): %.2f\n", peerMedian > 0 ? ourMedian / peerMedian : 0.0);
   return 0;

@@ -1,11 +1,14 @@
 # 7-Zip's 7z extraction library for gcc: the objects of its own
 # Format7zExtractR bundle (7z decoding only: LZMA, LZMA2, BCJ, BCJ2, the
-# branch and delta filters, copy), single-threaded. Run from that bundle's
-# folder: make -C CPP/7zip/Bundles/Format7zExtractR -f <this file> ...
+# branch and delta filters, copy) and the PPMd decoder as its Format7zExtract
+# bundle has it (the payload's text is PPMd, which packs it a fifth smaller
+# than LZMA2 with the same memory; no BZip2, Deflate or AES), single-threaded.
+# Run from the Format7zExtractR folder:
+# make -C CPP/7zip/Bundles/Format7zExtractR -f <this file> ...
 #
-# Single-threaded because the payload is one solid LZMA2 block: the
-# library's multithreaded decoder would only buffer the block's whole output
-# in memory before writing it, with no second thread to share the work.
+# Single-threaded because the payload's blocks decode one after the other:
+# the library's multithreaded LZMA2 decoder would only buffer a block's whole
+# output in memory before writing it, with no second thread to share the work.
 PROG = 7z
 DEF_FILE = ../../Archive/Archive2.def
 NO_DEFAULT_RES = 1
@@ -80,6 +83,8 @@ COMPRESS_OBJS = \
   $O/Lzma2Register.o \
   $O/LzmaDecoder.o \
   $O/LzmaRegister.o \
+  $O/PpmdDecoder.o \
+  $O/PpmdRegister.o \
 
 C_OBJS = \
   $O/7zCrc.o \
@@ -96,6 +101,8 @@ C_OBJS = \
   $O/Lzma2DecMt.o \
   $O/LzmaDec.o \
   $O/MtDec.o \
+  $O/Ppmd7.o \
+  $O/Ppmd7Dec.o \
   $O/SwapBytes.o \
   $O/Threads.o \
 
