@@ -1,7 +1,7 @@
-#include <cstdio>
 #include <cstring>
 
 #include "install/MachineComponents.h"
+#include "util/FormatText.h"
 #include "util/SystemSeam.h"
 
 namespace {
@@ -24,9 +24,7 @@ bool ReadServiceName(HKEY cards, const char* card, char* service, DWORD size) {
 
 bool AskDriverForAddress(const char* service, char* text, size_t size) {
   char name[300];
-  // msvcrt's formatter, which leaves a full buffer unterminated.
-  _snprintf(name, sizeof(name) - 1, "\\\\.\\%s", service);
-  name[sizeof(name) - 1] = '\0';
+  FormatText(name, sizeof(name), "\\\\.\\%s", service);
   HANDLE device =
       Seam().CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                          nullptr, OPEN_EXISTING, 0, nullptr);
@@ -38,9 +36,8 @@ bool AskDriverForAddress(const char* service, char* text, size_t size) {
                                    sizeof(address), &returned, nullptr);
   Seam().CloseHandle(device);
   if (!ok || returned == 0) return false;
-  _snprintf(text, size - 1, "%02X%02X%02X%02X%02X%02X", address[0], address[1], address[2],
-            address[3], address[4], address[5]);
-  text[size - 1] = '\0';
+  FormatText(text, size, "%02X%02X%02X%02X%02X%02X", address[0], address[1], address[2],
+             address[3], address[4], address[5]);
   return true;
 }
 

@@ -1,9 +1,9 @@
 #include <cpuid.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "install/MachineComponents.h"
+#include "util/FormatText.h"
 
 bool ReadCpuSignature(char* out, size_t capacity) {
   if (!out || capacity == 0) return false;
@@ -22,9 +22,5 @@ bool ReadCpuSignature(char* out, size_t capacity) {
   if (std::strcmp(vendor, "GenuineIotel") == 0) std::memcpy(vendor, "GenuineIntel", 12);
 
   __cpuid(1, eax, ebx, ecx, edx);
-  // msvcrt's formatter: snprintf would bring mingw's whole one into the
-  // installer. It leaves a full buffer unterminated and answers -1.
-  int written = _snprintf(out, capacity - 1, "%s:%08x", vendor, edx);
-  out[capacity - 1] = '\0';
-  return written > 0;
+  return FormatText(out, capacity, "%s:%08x", vendor, edx);
 }

@@ -2,12 +2,12 @@
 // Needs the types windows.h declares.
 #include <winioctl.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
 
 #include "install/MachineComponents.h"
+#include "util/FormatText.h"
 #include "util/SystemSeam.h"
 
 namespace {
@@ -46,9 +46,7 @@ HANDLE OpenDevice(const char* name, DWORD access, DWORD share) {
 }
 
 void PhysicalDriveName(int drive, char* name, size_t size) {
-  // msvcrt's formatter, which leaves a full buffer unterminated.
-  _snprintf(name, size - 1, "\\\\.\\PhysicalDrive%d", drive);
-  name[size - 1] = '\0';
+  FormatText(name, size, "\\\\.\\PhysicalDrive%d", drive);
 }
 
 bool Deliver(const std::string& serial, char* out, size_t capacity) {
@@ -220,8 +218,7 @@ bool ReadDiskSerialViaSmart(char* out, size_t capacity) {
 bool ReadDiskSerialViaScsiMiniport(char* out, size_t capacity) {
   for (int controller = 0; controller < kDriveCount; ++controller) {
     char name[64];
-    _snprintf(name, sizeof(name) - 1, "\\\\.\\Scsi%d:", controller);
-    name[sizeof(name) - 1] = '\0';
+    FormatText(name, sizeof(name), "\\\\.\\Scsi%d:", controller);
     HANDLE device =
         OpenDevice(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (device == INVALID_HANDLE_VALUE) continue;

@@ -2,10 +2,10 @@
 // Needs the types windows.h declares.
 #include <nb30.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "install/MachineComponents.h"
+#include "util/FormatText.h"
 #include "util/LibraryLoadFlags.h"
 
 namespace {
@@ -38,10 +38,8 @@ bool AskFirstAdapter(NetbiosCall netbios, char* out, size_t capacity) {
   ncb.ncb_length = sizeof(status);
   if (netbios(&ncb) != NRC_GOODRET) return false;
   // ADAPTER_STATUS opens with the six address bytes.
-  // msvcrt's formatter, which leaves a full buffer unterminated.
-  _snprintf(out, capacity - 1, "%02X%02X%02X%02X%02X%02X", status[0], status[1], status[2],
-            status[3], status[4], status[5]);
-  out[capacity - 1] = '\0';
+  FormatText(out, capacity, "%02X%02X%02X%02X%02X%02X", status[0], status[1], status[2],
+             status[3], status[4], status[5]);
   return true;
 }
 
