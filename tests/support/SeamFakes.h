@@ -166,8 +166,9 @@ inline std::map<std::wstring, std::wstring> permissions;
 // inherited is replaced by what its folder hands down.
 inline void HandDown(const std::wstring& folder) {
   for (const std::wstring& name : ListFolder(folder)) {
-    if (!permissions.count(folder + L"\\" + name)) permissions[folder + L"\\" + name] = L"D:";
-    if (IsFolder(folder + L"\\" + name)) HandDown(folder + L"\\" + name);
+    const std::wstring path = folder + L"\\" + name;
+    if (!permissions.count(path)) permissions[path] = L"D:";
+    if (IsFolder(path)) HandDown(path);
   }
 }
 inline void KeepPermissions() {
