@@ -5,27 +5,13 @@
 #include <shlguid.h>
 #include <shlobj.h>
 
-namespace {
+#include "util/ComRef.h"
 
-// Releases a COM pointer at the end of the scope.
-template <typename T>
-class Released {
- public:
-  ~Released() {
-    if (p) p->Release();
-  }
-  T* p = nullptr;
-  T** out() { return &p; }
-  void** outVoid() { return reinterpret_cast<void**>(&p); }
-};
-
-}  // namespace
-
-IShellDispatch2* GetExplorerShellDispatch() {
-  Released<IShellWindows> windows;
-  if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER,
-                                IID_IShellWindows, windows.outVoid())) ||
-      !windows.p) {
+IShellDispatch2* GetExplorerShellDispatch(DWORD serverContext) {
+  ComRef<IShellWindows> windows;
+  if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, serverContext, IID_IShellWindows,
+                                windows.outVoid())) ||
+      !windows) {
     return nullptr;
   }
   VARIANT location;
@@ -33,41 +19,29 @@ IShellDispatch2* GetExplorerShellDispatch() {
   ::VariantInit(&location);
   ::VariantInit(&root);
   long window = 0;
-  Released<IDispatch> desktop;
-  if (windows.p->FindWindowSW(&location, &root, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
-                              desktop.out()) != S_OK ||
-      !desktop.p) {
+  ComRef<IDispatch> desktop;
+  if (windows->FindWindowSW(&location, &root, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
+                            desktop.out()) != S_OK ||
+      !desktop) {
     return nullptr;
   }
   // What IUnknown_QueryService does; SHLWAPI exports it by name only from
   // Vista on.
-  Released<IServiceProvider> services;
-  if (FAILED(desktop.p->QueryInterface(IID_IServiceProvider, services.outVoid())) ||
-      !services.p) {
-    return nullptr;
-  }
-  Released<IShellBrowser> browser;
-  if (FAILED(services.p->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
-                                      browser.outVoid())) ||
-      !browser.p) {
-    return nullptr;
-  }
-  Released<IShellView> view;
-  if (FAILED(browser.p->QueryActiveShellView(view.out())) || !view.p) return nullptr;
-  Released<IDispatch> background;
-  if (FAILED(view.p->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.outVoid())) ||
-      !background.p) {
-    return nullptr;
-  }
-  Released<IShellFolderViewDual> folderView;
-  if (FAILED(background.p->QueryInterface(IID_IShellFolderViewDual, folderView.outVoid())) ||
-      !folderView.p) {
-    return nullptr;
-  }
-  Released<IDispatch> application;
-  if (FAILED(folderView.p->get_Application(application.out())) || !application.p) return nullptr;
+  ComRef<IServiceProvider> services;
+  ComRef<IShellBrowser> browser;
+  ComRef<IShellView> view;
+  ComRef<IDispatch> background;
+  ComRef<IShellFolderViewDual> folderView;
+  ComRef<IDispatch> application;
   IShellDispatch2* shell = nullptr;
-  if (FAILED(application.p->QueryInterface(IID_IShellDispatch2, reinterpret_cast<void**>(&shell)))) {
+  if (FAILED(desktop->QueryInterface(IID_IServiceProvider, services.outVoid())) || !services ||
+      FAILED(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.outVoid())) ||
+      !browser || FAILED(browser->QueryActiveShellView(view.out())) || !view ||
+      FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.outVoid())) ||
+      !background ||
+      FAILED(background->QueryInterface(IID_IShellFolderViewDual, folderView.outVoid())) ||
+      !folderView || FAILED(folderView->get_Application(application.out())) || !application ||
+      FAILED(application->QueryInterface(IID_IShellDispatch2, reinterpret_cast<void**>(&shell)))) {
     return nullptr;
   }
   return shell;

@@ -7,8 +7,9 @@
 // initialised by the caller.
 
 // The desktop's IShellDispatch2, or null when the shell cannot be reached.
-// The caller releases it.
-IShellDispatch2* GetExplorerShellDispatch();
+// The caller releases it. The shell's ShellWindows object is asked for in
+// serverContext.
+IShellDispatch2* GetExplorerShellDispatch(DWORD serverContext = CLSCTX_LOCAL_SERVER);
 
 // Has the shell start file with arguments (none when null) and show
 // command. TRUE only when the shell accepted the request.

@@ -10,7 +10,9 @@
 
 #include <string>
 
+#include "install/ShellAutomation.h"
 #include "unpack/TrustedLoad.h"
+#include "util/ComRef.h"
 #include "util/SystemSeam.h"
 
 namespace {
@@ -19,20 +21,6 @@ namespace {
 constexpr UINT kTaskbarPinTextId = 5386;  // unpin is the next id
 constexpr UINT kStartPinTextId = 51201;
 constexpr UINT kStartUnpinTextId = 51394;
-
-// Releases a COM pointer when it goes out of scope.
-template <typename T>
-class ComRef {
- public:
-  ~ComRef() {
-    if (p) p->Release();
-  }
-  T** out() { return &p; }
-  void** outVoid() { return reinterpret_cast<void**>(&p); }
-  T* operator->() const { return p; }
-  explicit operator bool() const { return p != nullptr; }
-  T* p = nullptr;
-};
 
 // A BSTR freed when it goes out of scope.
 class Bstr {
@@ -53,45 +41,6 @@ std::wstring LoadShellText(UINT id) {
   return length > 0 ? std::wstring(text, length) : std::wstring();
 }
 
-// The desktop shell's automation object (IShellDispatch2), reached through the
-// desktop window's active view.
-bool GetDesktopShellDispatch(ComRef<IShellDispatch2>* shell) {
-  ComRef<IShellWindows> windows;
-  if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IShellWindows,
-                                windows.outVoid()))) {
-    return false;
-  }
-  VARIANT location;
-  VARIANT root;
-  ::VariantInit(&location);
-  ::VariantInit(&root);
-  long hwnd = 0;
-  ComRef<IDispatch> desktop;
-  if (windows->FindWindowSW(&location, &root, SWC_DESKTOP, &hwnd, SWFO_NEEDDISPATCH,
-                            desktop.out()) != S_OK ||
-      !desktop) {
-    return false;
-  }
-  ComRef<IWebBrowserApp> browserApp;
-  ComRef<IServiceProvider> services;
-  ComRef<IShellBrowser> browser;
-  ComRef<IShellView> view;
-  ComRef<IDispatch> background;
-  ComRef<IShellFolderViewDual> folderView;
-  ComRef<IDispatch> application;
-  if (FAILED(desktop->QueryInterface(IID_IWebBrowserApp, browserApp.outVoid())) ||
-      FAILED(browserApp->QueryInterface(IID_IServiceProvider, services.outVoid())) ||
-      FAILED(services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.outVoid())) ||
-      FAILED(browser->QueryActiveShellView(view.out())) || !view ||
-      FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.outVoid())) ||
-      FAILED(background->QueryInterface(IID_IShellFolderViewDual, folderView.outVoid())) ||
-      FAILED(folderView->get_Application(application.out())) || !application ||
-      FAILED(application->QueryInterface(IID_IShellDispatch2, shell->outVoid()))) {
-    return false;
-  }
-  return true;
-}
-
 void InvokeVerbByText(const wchar_t* filePath, const std::wstring& verbText) {
   std::wstring path = filePath;
   size_t cut = path.find_last_of(L'\\');
@@ -101,7 +50,8 @@ void InvokeVerbByText(const wchar_t* filePath, const std::wstring& verbText) {
   std::wstring fileName = path.substr(cut + 1);
 
   ComRef<IShellDispatch2> shell;
-  if (!GetDesktopShellDispatch(&shell)) return;
+  shell.p = GetExplorerShellDispatch(CLSCTX_ALL);
+  if (!shell) return;
 
   VARIANT folderArg;
   ::VariantInit(&folderArg);

@@ -5,6 +5,7 @@
 
 #include "support/InstalledMachine.h"
 #include "support/TestFiles.h"
+#include "util/ComRef.h"
 
 namespace {
 
@@ -16,23 +17,20 @@ struct Link {
 // A shell link object for the length of one call, with COM for it.
 class LinkObject {
  public:
-  LinkObject() : com_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-    ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                       reinterpret_cast<void**>(&link_));
-    if (link_) link_->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file_));
+  LinkObject() {
+    ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link_.outVoid());
+    if (link_) link_->QueryInterface(IID_IPersistFile, file_.outVoid());
   }
-  ~LinkObject() {
-    if (file_) file_->Release();
-    if (link_) link_->Release();
-    if (com_) ::CoUninitialize();
-  }
-  IShellLinkW* link() const { return file_ ? link_ : nullptr; }
-  IPersistFile* file() const { return file_; }
+  IShellLinkW* link() const { return file_ ? link_.p : nullptr; }
+  IPersistFile* file() const { return file_.p; }
 
  private:
-  bool com_;
-  IShellLinkW* link_ = nullptr;
-  IPersistFile* file_ = nullptr;
+  struct Com {  // first in, so last out: after both objects are released
+    bool on = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    ~Com() { if (on) ::CoUninitialize(); }
+  } com_;
+  ComRef<IShellLinkW> link_;
+  ComRef<IPersistFile> file_;
 };
 
 Link ReadLink(const std::wstring& path) {
