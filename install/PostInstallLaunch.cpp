@@ -24,6 +24,8 @@ namespace {
 constexpr wchar_t kUpdateToolbarSwitch[] = L"/updatepro /protype=2";
 constexpr wchar_t kAutoStartSwitch[] = L"/autostart";
 constexpr wchar_t kRenameTipSwitch[] = L"/renametip";
+constexpr int kShellAttempts = 20;
+constexpr DWORD kShellRetryMs = 500;
 
 // Size of one file of the install folder, -1 when it cannot be opened.
 INT64 FileSize(const std::wstring& folder, const wchar_t* name) {
@@ -111,13 +113,20 @@ void SetupContext::PostInstallLaunch() {
     return;
   }
   if (!ConfirmTrustedOrReport(productExe.c_str())) return;
-  if (IsVistaOrLater() && IsElevated() && ProcessExistsInSnapshot(L"Explorer.exe")) {
-    IShellDispatch2* shell = GetExplorerShellDispatch();
-    BOOL started = ShellExecuteInExplorer(
-        shell, request.file.c_str(), request.arguments.empty() ? nullptr : request.arguments.c_str(),
-        SW_SHOWDEFAULT);
-    if (shell) shell->Release();
-    if (started) return;
+  if (IsVistaOrLater() && IsElevated()) {
+    // A shell the product has just restarted runs before its desktop and
+    // automation objects are back; it gets a few seconds to answer, since
+    // without its desktop window the direct start has no token to take.
+    for (int attempt = 0; attempt < kShellAttempts && ProcessExistsInSnapshot(L"Explorer.exe");
+         ++attempt, ::Sleep(kShellRetryMs)) {
+      IShellDispatch2* shell = GetExplorerShellDispatch();
+      BOOL started = ShellExecuteInExplorer(
+          shell, request.file.c_str(),
+          request.arguments.empty() ? nullptr : request.arguments.c_str(), SW_SHOWDEFAULT);
+      if (shell) shell->Release();
+      if (started) return;
+      if (::GetShellWindow()) break;
+    }
   }
   StartProcess(request.command.c_str());
 }

@@ -1,6 +1,7 @@
 // Silent fresh installs by the shipped installer, each on a machine of its
 // own (a fresh Wine prefix with a drive D:), checked as a whole afterwards.
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <map>
@@ -123,7 +124,8 @@ TEST_P(FreshSilentInstall, GetsTheWholeInstallOfItsSystemAndTheProductStarted) {
   // Asked to restart the shell only for its loaded extension; the product
   // started, through the desktop shell where Windows has elevation to shed.
   EXPECT_EQ(WaitForLaunchLine(L"/explorer", system.extensionLoaded ? 20000 : 0) != L"", system.extensionLoaded);
-  EXPECT_TRUE(WaitUntil([] { return RunningCount(names::kMainExe) == 1; }, 20000)) << "the product was not started";
+  EXPECT_TRUE(WaitUntil([] { return RunningCount(names::kMainExe) == 1; }, 20000)) << "the product was not started; the stand-ins logged:\n"
+      << FileText(ShellFolder(CSIDL_APPDATA) + L"\\KelvoStandIn\\launch.log");
   const std::wstring parent = ParentProgram(names::kMainExe);
   EXPECT_EQ(lstrcmpiW(parent.c_str(), L"explorer.exe") == 0, system.startedByShell) << "by " << ToUtf8(parent);
   ::CloseHandle(extension);
