@@ -8,11 +8,7 @@ namespace {
 
 // The top-level windows of processId (0: of any process).
 std::vector<HWND> TopLevelWindows(DWORD processId, bool visibleOnly) {
-  struct Search {
-    DWORD processId;
-    bool visibleOnly;
-    std::vector<HWND> found;
-  } search = {processId, visibleOnly, {}};
+  struct Search { DWORD processId; bool visibleOnly; std::vector<HWND> found; } search = {processId, visibleOnly, {}};
   ::EnumWindows(
       [](HWND window, LPARAM context) WINAPI -> BOOL {
         auto* s = reinterpret_cast<Search*>(context);
