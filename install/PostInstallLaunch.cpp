@@ -117,8 +117,9 @@ void SetupContext::PostInstallLaunch() {
     // A shell the product has just restarted runs before its desktop and
     // automation objects are back; it gets a few seconds to answer, since
     // without its desktop window the direct start has no token to take.
-    for (int attempt = 0; attempt < kShellAttempts && ProcessExistsInSnapshot(L"Explorer.exe");
-         ++attempt, ::Sleep(kShellRetryMs)) {
+    for (int attempt = 0; attempt < kShellAttempts; ++attempt) {
+      if (attempt) ::Sleep(kShellRetryMs);
+      if (!ProcessExistsInSnapshot(L"Explorer.exe")) break;
       IShellDispatch2* shell = GetExplorerShellDispatch();
       BOOL started = ShellExecuteInExplorer(
           shell, request.file.c_str(),

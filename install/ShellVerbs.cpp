@@ -1,6 +1,5 @@
 #include "install/ShellVerbs.h"
 
-#include <exdisp.h>
 #include <objbase.h>
 #include <oleauto.h>
 #include <shldisp.h>
