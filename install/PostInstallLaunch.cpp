@@ -120,12 +120,11 @@ void SetupContext::PostInstallLaunch() {
     for (int attempt = 0; attempt < kShellAttempts; ++attempt) {
       if (attempt) ::Sleep(kShellRetryMs);
       if (!ProcessExistsInSnapshot(L"Explorer.exe")) break;
-      IShellDispatch2* shell = GetExplorerShellDispatch();
-      BOOL started = ShellExecuteInExplorer(
-          shell, request.file.c_str(),
-          request.arguments.empty() ? nullptr : request.arguments.c_str(), SW_SHOWDEFAULT);
-      if (shell) shell->Release();
-      if (started) return;
+      if (ShellExecuteThroughDesktopShell(
+              request.file.c_str(), request.arguments.empty() ? nullptr : request.arguments.c_str(),
+              SW_SHOWDEFAULT)) {
+        return;
+      }
       if (::GetShellWindow()) break;
     }
   }

@@ -68,3 +68,10 @@ BOOL ShellExecuteInExplorer(IShellDispatch2* dispatch, const wchar_t* file,
   ::SysFreeString(fileText);
   return result == S_OK;
 }
+
+BOOL ShellExecuteThroughDesktopShell(const wchar_t* file, const wchar_t* arguments,
+                                     int showCommand) {
+  ComRef<IShellDispatch2> shell;
+  shell.p = GetExplorerShellDispatch();
+  return ShellExecuteInExplorer(shell.p, file, arguments, showCommand);
+}

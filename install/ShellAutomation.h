@@ -15,3 +15,7 @@ IShellDispatch2* GetExplorerShellDispatch(DWORD serverContext = CLSCTX_LOCAL_SER
 // command. TRUE only when the shell accepted the request.
 BOOL ShellExecuteInExplorer(IShellDispatch2* dispatch, const wchar_t* file,
                             const wchar_t* arguments, int showCommand);
+
+// The two above in one: the running shell, reached afresh, starts file.
+BOOL ShellExecuteThroughDesktopShell(const wchar_t* file, const wchar_t* arguments,
+                                     int showCommand);

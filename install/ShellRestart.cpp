@@ -81,10 +81,7 @@ void SetupContext::RefreshShellStep() {
   _snwprintf(command, 519, L"\"%s\" %s", productExe.c_str(), L"/explorer");
 
   if (IsVistaOrLater() && IsElevated()) {
-    IShellDispatch2* shell = GetExplorerShellDispatch();
-    BOOL asked = ShellExecuteInExplorer(shell, file, L"/explorer", SW_HIDE);
-    if (shell) shell->Release();
-    if (!asked) return;
+    if (!ShellExecuteThroughDesktopShell(file, L"/explorer", SW_HIDE)) return;
   } else {
     RunAndWait(command, TRUE);
   }
